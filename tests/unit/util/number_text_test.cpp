@@ -1,0 +1,165 @@
+#include "util/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace morvane {
+namespace {
+
+TEST(FloatToText, WritesTheGeneralFormWithFifteenDigits) {
+  struct Case {
+    double value;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {0.0, "0"},
+      {-0.0, "0"},
+      {1.0, "1"},
+      {-1.0, "-1"},
+      {100.0, "100"},
+      {12345.678, "12345.678"},
+      {-12345.678, "-12345.678"},
+      {0.1 + 0.2, "0.3"},
+      {1.0 / 3.0, "0.333333333333333"},
+      {-2.0 / 3.0, "-0.666666666666667"},
+      {0.999999999999999, "0.999999999999999"},
+      {0.9999999999999999, "1"},
+      {123456789012345.0, "123456789012345"},
+      {-123456789012345.0, "-123456789012345"},
+      {1234567890123456.0, "1.23456789012346E15"},
+      {999999999999999.0, "999999999999999"},
+      {999999999999999.4, "999999999999999"},
+      {999999999999999.5, "1E15"},
+      {123456789012345.6, "123456789012346"},
+      {1e15, "1E15"},
+      {1e20, "1E20"},
+      {-1e20, "-1E20"},
+      {1.5e-7, "1.5E-7"},
+      {-1.5e-7, "-1.5E-7"},
+      {0.00001, "0.00001"},
+      {0.000012345, "0.000012345"},
+      {0.000001, "1E-6"},
+      {9.99999e-6, "9.99999E-6"},
+      // Rounds up to 1E-5 at 15 digits, so it is written in fixed notation.
+      {9.9999999999999995e-6, "0.00001"},
+      {99999.5, "99999.5"},
+      {1e100, "1E100"},
+      {1.23456789012345678e-10, "1.23456789012346E-10"},
+      {std::numeric_limits<double>::max(), "1.79769313486232E308"},
+      {std::numeric_limits<double>::min(), "2.2250738585072E-308"},
+      {std::numeric_limits<double>::denorm_min(), "4.94065645841247E-324"},
+      {std::numeric_limits<double>::quiet_NaN(), "NAN"},
+      {std::numeric_limits<double>::infinity(), "INF"},
+      {-std::numeric_limits<double>::infinity(), "-INF"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FloatToText(c.value), c.expected) << "value " << c.value;
+  }
+}
+
+TEST(FloatToText, UsesTheGivenSeparator) {
+  EXPECT_EQ(FloatToText(-1.25, ','), "-1,25");
+  EXPECT_EQ(FloatToText(1.5e-7, ','), "1,5E-7");
+  EXPECT_EQ(FloatToText(0.00002, ','), "0,00002");
+  EXPECT_EQ(FloatToText(42.0, ','), "42");
+}
+
+TEST(TextToFloat, ReadsNumberText) {
+  struct Case {
+    const char* text;
+    std::optional<double> expected;
+  };
+  const Case cases[] = {
+      {"0", 0.0},
+      {"42", 42.0},
+      {"  -42  ", -42.0},
+      {"+3.5", 3.5},
+      {"1.5E-7", 1.5e-7},
+      {"1e20", 1e20},
+      {"2E+3", 2000.0},
+      {".5", 0.5},
+      {"5.", 5.0},
+      {"0.1", 0.1},
+      {"1.23456789012346E15", 1.23456789012346e15},
+      {"1e-400", 0.0},
+      {"", std::nullopt},
+      {"   ", std::nullopt},
+      {"-", std::nullopt},
+      {".", std::nullopt},
+      {"1.2.3", std::nullopt},
+      {"1,5", std::nullopt},
+      {"1e", std::nullopt},
+      {"1e+", std::nullopt},
+      {"e5", std::nullopt},
+      {"1 2", std::nullopt},
+      {"--1", std::nullopt},
+      {"0x10", std::nullopt},
+      {"inf", std::nullopt},
+      {"nan", std::nullopt},
+      {"INF", std::nullopt},
+      {"1e400", std::nullopt},
+      {"\t1", std::nullopt},
+      {"12abc", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextToFloat(c.text), c.expected) << "text '" << c.text << "'";
+  }
+}
+
+TEST(TextToFloat, UsesTheGivenSeparator) {
+  EXPECT_EQ(TextToFloat("1,5", ','), 1.5);
+  EXPECT_EQ(TextToFloat("-1,5E-7", ','), -1.5e-7);
+  EXPECT_EQ(TextToFloat("1.5", ','), std::nullopt);
+}
+
+TEST(TextToFloat, KeepsTheSignOfZeroAndUnderflow) {
+  EXPECT_TRUE(std::signbit(*TextToFloat("-0")));
+  EXPECT_TRUE(std::signbit(*TextToFloat("-1e-400")));
+  EXPECT_EQ(TextToFloat("4.9406564584124654E-324"), std::numeric_limits<double>::denorm_min());
+}
+
+TEST(NumberText, WrittenTextReadsBackToTheFifteenDigitValue) {
+  const double values[] = {1.0 / 3.0, 0.1 + 0.2, 1.5e-7, 1234567890123456.0, -2.5e300, 7e-320};
+  for (double value : values) {
+    const std::optional<double> back = TextToFloat(FloatToText(value));
+    ASSERT_TRUE(back.has_value()) << value;
+    EXPECT_EQ(FloatToText(*back), FloatToText(value));
+    EXPECT_NEAR(*back, value, std::fabs(value) * 1e-14);
+  }
+}
+
+TEST(RoundHalfEven, RoundsToNearestAndHalvesToEven) {
+  struct Case {
+    double value;
+    std::optional<int64_t> expected;
+  };
+  const Case cases[] = {
+      {0.5, 0},
+      {1.5, 2},
+      {2.5, 2},
+      {3.5, 4},
+      {-0.5, 0},
+      {-1.5, -2},
+      {-2.5, -2},
+      {0.49999999999999994, 0},
+      {2.5000000000000004, 3},
+      {-2.7, -3},
+      {1e15 + 0.5, 1000000000000000},
+      {4503599627370497.0, 4503599627370497},
+      {-9223372036854775808.0, INT64_MIN},
+      {9223372036854775808.0, std::nullopt},
+      {9223372036854774784.0, 9223372036854774784},
+      {-9223372036854777856.0, std::nullopt},
+      {std::numeric_limits<double>::quiet_NaN(), std::nullopt},
+      {std::numeric_limits<double>::infinity(), std::nullopt},
+      {-std::numeric_limits<double>::infinity(), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RoundHalfEven(c.value), c.expected) << "value " << c.value;
+  }
+}
+
+}  // namespace
+}  // namespace morvane
