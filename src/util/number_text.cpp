@@ -1,5 +1,6 @@
 #include "util/number_text.h"
 
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -24,6 +25,54 @@ std::string WholeToText(double value) {
   return std::string(buffer, result.ptr);
 }
 
+// A value whose exact decimal expansion has exactly 16 significant digits, the
+// last a 5, lies halfway between two 15-digit texts; it is rounded away from
+// zero, as decimal rounding is taught. Fills `digits` and the decimal exponent
+// of the first digit and returns true for such a value; false for all others.
+//
+// Such a value is D * 10^p with D an odd 16-digit multiple of 5, so its odd
+// binary significand m and binary exponent q satisfy q == p and
+// m == D * 5^p (p >= 0) or m * 5^-p == D (p < 0). That leaves q in [-22, 1].
+bool RoundTie(double magnitude, char (&digits)[kDigits], int& exponent) {
+  const uint64_t bits = std::bit_cast<uint64_t>(magnitude);
+  const int biased = static_cast<int>(bits >> 52);
+  uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+  int q = biased == 0 ? -1074 : biased - 1075;
+  if (biased != 0) m |= uint64_t{1} << 52;
+  if (m == 0) return false;
+  const int zeros = std::countr_zero(m);
+  m >>= zeros;
+  q += zeros;
+  if (q < -22 || q > 1) return false;
+  constexpr uint64_t kLow = 1000000000000000;  // 10^15
+  constexpr uint64_t kHigh = 10 * kLow;
+  uint64_t d = m;
+  if (q < 0) {
+    for (int i = 0; i < -q; ++i) {
+      if (d >= kHigh) return false;
+      d *= 5;
+    }
+  } else {
+    for (int i = 0; i < q; ++i) {
+      if (d % 5 != 0) return false;
+      d /= 5;
+    }
+    if (d % 5 != 0) return false;
+  }
+  if (d < kLow || d >= kHigh) return false;
+  uint64_t rounded = d / 10 + 1;
+  exponent = q + 15;
+  if (rounded == kLow) {
+    rounded /= 10;
+    ++exponent;
+  }
+  for (int i = kDigits - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + rounded % 10);
+    rounded /= 10;
+  }
+  return true;
+}
+
 // strtod under the C locale, independent of whatever locale the process set.
 double StrtodC(const char* text) {
   static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
@@ -39,22 +88,24 @@ std::string FloatToText(double value, char decimal_separator) {
   // Whole numbers are by far the most common values in scripts.
   if (std::fabs(value) < kWholeLimit && value == std::trunc(value)) return WholeToText(value);
 
-  // Correctly rounded to 15 significant digits: [-]d.dddddddddddddde[+-]dd[d]
-  char scientific[40];
-  const auto converted = std::to_chars(scientific, scientific + sizeof scientific, value,
-                                       std::chars_format::scientific, kDigits - 1);
-  const char* p = scientific;
-  const bool negative = *p == '-';
-  if (negative) ++p;
   char digits[kDigits];
-  digits[0] = *p++;
-  ++p;  // the '.'
-  for (int i = 1; i < kDigits; ++i) digits[i] = *p++;
-  ++p;  // the 'e'
-  const bool negative_exponent = *p++ == '-';
   int exponent = 0;
-  for (; p < converted.ptr; ++p) exponent = exponent * 10 + (*p - '0');
-  if (negative_exponent) exponent = -exponent;
+  const bool negative = value < 0;
+  if (!RoundTie(std::fabs(value), digits, exponent)) {
+    // Correctly rounded, halves to even: [-]d.dddddddddddddde[+-]dd[d]. Halves
+    // only occur in the case handled above, so the tie rule never applies here.
+    char scientific[40];
+    const auto converted = std::to_chars(scientific, scientific + sizeof scientific, value,
+                                         std::chars_format::scientific, kDigits - 1);
+    const char* p = scientific + (negative ? 1 : 0);
+    digits[0] = *p++;
+    ++p;  // the '.'
+    for (int i = 1; i < kDigits; ++i) digits[i] = *p++;
+    ++p;  // the 'e'
+    const bool negative_exponent = *p++ == '-';
+    for (; p < converted.ptr; ++p) exponent = exponent * 10 + (*p - '0');
+    if (negative_exponent) exponent = -exponent;
+  }
   int count = kDigits;
   while (count > 1 && digits[count - 1] == '0') --count;
 
