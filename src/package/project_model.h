@@ -273,9 +273,10 @@ struct Project {
   std::string display_mode;              // 5
   Script on_error, on_hint, on_minimize, on_restore;  // 6-9
   // 10: four scripts. Each of the middle two loses the byte before the next
-  // separator; those bytes are kept here.
+  // separator; those bytes are kept here (one byte, or none when the script
+  // and its byte are both absent).
   Script help, lan_message, lan_file, command_line;
-  char lan_message_pad = ' ', lan_file_pad = ' ';
+  std::string lan_message_pad = " ", lan_file_pad = " ";
 
   std::vector<EmbeddedFile> embedded_files;  // entry n is resource "DATAE" + n
   std::vector<FontFile> fonts;
