@@ -10,8 +10,9 @@
 #include <cstring>
 #include <set>
 
+#include "util/ascii_case.h"
+
 #include "package/package_writer.h"
-#include "package/pe_container.h"
 #include "package/trailer.h"
 
 namespace morvane {
@@ -206,7 +207,7 @@ std::string ArchiveAndFooter(const std::vector<std::pair<std::string, std::strin
   for (const auto& [name, data] : resources) {
     if (name.empty()) throw WriteError("empty resource name");
     if (name.size() > 0xFFFF) throw WriteError("resource name too long");
-    if (!seen.insert(FoldResourceName(name)).second) {
+    if (!seen.insert(AsciiUpper(name)).second) {
       throw WriteError("resource name given twice: " + name);
     }
     table_size += kMinEntrySize + name.size();
@@ -280,7 +281,7 @@ NativeContainer::NativeContainer(std::unique_ptr<Source> source) : m_source(std:
         size > footer->archive_size - offset) {
       Fail("resource " + name + " lies outside the archive");
     }
-    if (m_by_folded_name.emplace(FoldResourceName(name), m_entries.size()).second) {
+    if (m_by_folded_name.emplace(AsciiUpper(name), m_entries.size()).second) {
       m_entries.push_back(Entry{std::move(name), footer->archive_offset + offset, size});
     }
   }
@@ -288,7 +289,7 @@ NativeContainer::NativeContainer(std::unique_ptr<Source> source) : m_source(std:
 }
 
 std::optional<std::string> NativeContainer::Resource(std::string_view name) const {
-  const auto found = m_by_folded_name.find(FoldResourceName(name));
+  const auto found = m_by_folded_name.find(AsciiUpper(name));
   if (found == m_by_folded_name.end()) return std::nullopt;
   const Entry& entry = m_entries[found->second];
   return m_source->ReadString(entry.offset, entry.size);

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "util/ascii_case.h"
+
 #include "package/trailer.h"
 
 namespace morvane {
@@ -168,14 +170,6 @@ class Mapping {
 
 }  // namespace
 
-std::string FoldResourceName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return folded;
-}
-
 std::unique_ptr<PeContainer> PeContainer::Open(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) throw ContainerError(path + ": " + std::strerror(errno));
@@ -308,14 +302,14 @@ void PeContainer::Parse() {
       const char* data = image.Read(data_rva, data_size, ("the data of resource " + name).c_str());
       location.offset = static_cast<uint64_t>(data - b.data());
     }
-    if (m_by_folded_name.emplace(FoldResourceName(name), m_entries.size()).second) {
+    if (m_by_folded_name.emplace(AsciiUpper(name), m_entries.size()).second) {
       m_entries.push_back(Entry{std::move(name), location});
     }
   }
 }
 
 std::optional<PeContainer::Location> PeContainer::Locate(std::string_view name) const {
-  const auto found = m_by_folded_name.find(FoldResourceName(name));
+  const auto found = m_by_folded_name.find(AsciiUpper(name));
   if (found == m_by_folded_name.end()) return std::nullopt;
   return m_entries[found->second].location;
 }

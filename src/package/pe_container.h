@@ -51,7 +51,4 @@ class PeContainer : public Container {
   std::unordered_map<std::string, size_t> m_by_folded_name;  // the first of equal names
 };
 
-// Folds ASCII letters to upper case, as resource names are compared.
-std::string FoldResourceName(std::string_view name);
-
 }  // namespace morvane

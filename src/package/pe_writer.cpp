@@ -5,8 +5,9 @@
 #include <cstring>
 #include <set>
 
+#include "util/ascii_case.h"
+
 #include "package/package_writer.h"
-#include "package/pe_container.h"
 #include "package/trailer.h"
 
 namespace morvane {
@@ -110,7 +111,7 @@ std::string ResourceSection(const std::vector<std::pair<std::string, std::string
   std::set<std::string> seen;
   for (const auto& [name, data] : resources) {
     if (name.empty()) throw WriteError("empty resource name");
-    if (!seen.insert(FoldResourceName(name)).second) {
+    if (!seen.insert(AsciiUpper(name)).second) {
       throw WriteError("resource name given twice: " + name);
     }
     Item item;
