@@ -9,8 +9,12 @@
 
 namespace morvane {
 
-constexpr char AsciiToLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
-constexpr char AsciiToUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c; }
+constexpr char AsciiToLower(char c) {
+  return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+constexpr char AsciiToUpper(char c) {
+  return c >= 'a' && c <= 'z' ? char(c - ('a' - 'A')) : c;
+}
 
 std::string AsciiLower(std::string_view text);
 std::string AsciiUpper(std::string_view text);
@@ -24,7 +28,6 @@ size_t FindIgnoreCase(std::string_view text, std::string_view needle, size_t fro
 
 // Replaces every occurrence of `from`, left to right and not overlapping, by
 // `to`. Replacements are not searched again. An empty `from` changes nothing.
-std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view from,
-                                 std::string_view to);
+std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view from, std::string_view to);
 
 }  // namespace morvane

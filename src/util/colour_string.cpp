@@ -33,8 +33,8 @@ uint32_t ParseColourString(std::string_view text) {
     const size_t close = text.find(')', second + 1);
     const uint32_t red = Component(text.substr(kStart, first - kStart));
     const uint32_t green = Component(text.substr(first + 1, second - first - 1));
-    const uint32_t blue = Component(text.substr(
-        second + 1, close == std::string_view::npos ? close : close - second - 1));
+    const uint32_t blue = Component(
+        text.substr(second + 1, close == std::string_view::npos ? close : close - second - 1));
     return red | green << 8 | blue << 16;
   }
   const uint32_t red = HexDigit(text, 0) * 16 + HexDigit(text, 1);

@@ -1,11 +1,11 @@
 #include "util/number_text.h"
 
+#include <locale.h>
 #include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 #include <system_error>
 
@@ -20,8 +20,7 @@ constexpr double kWholeLimit = 1e15;
 
 std::string WholeToText(double value) {
   char buffer[24];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(value));
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(value));
   return std::string(buffer, result.ptr);
 }
 

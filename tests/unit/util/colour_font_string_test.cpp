@@ -34,8 +34,8 @@ TEST(ColourString, ReadsRgbAndHexForms) {
 }
 
 TEST(ColourString, RgbPartsMustBeIntegers) {
-  for (std::string_view text : {"RGB(a,0,0)", "RGB(1,2)", "RGB(1)", "RGB(", "RGB(1,2,)",
-                                "RGB(1 ,2,3)", "RGB(1.5,2,3)"}) {
+  for (std::string_view text :
+       {"RGB(a,0,0)", "RGB(1,2)", "RGB(1)", "RGB(", "RGB(1,2,)", "RGB(1 ,2,3)", "RGB(1.5,2,3)"}) {
     EXPECT_THROW(ParseColourString(text), ConversionError) << text;
   }
   try {
@@ -61,8 +61,8 @@ TEST(FontString, ReadsNameSizeCharsetAndStyles) {
       {"Tahoma,10,178,b,u", FontSpec{"Tahoma", 10, 178, true, false, true, false}},
       {"Arial,12,0", FontSpec{"Arial", 12, 0}},
       {"Arial,12,0,", FontSpec{"Arial", 12, 0}},
-      {"Times New Roman,-16,204,I,S,x,bold", FontSpec{"Times New Roman", -16, 204, false, true,
-                                                      false, true}},
+      {"Times New Roman,-16,204,I,S,x,bold",
+       FontSpec{"Times New Roman", -16, 204, false, true, false, true}},
       {",8,1", FontSpec{"", 8, 1}},
       {"Arial,12", std::nullopt},
       {"Arial,12,", std::nullopt},

@@ -63,7 +63,9 @@ bool OnPath(const char* program) {
   return false;
 }
 
-double FromDecimal(const char* text) { return std::strtod(text, nullptr); }
+double FromDecimal(const char* text) {
+  return std::strtod(text, nullptr);
+}
 
 // The peer rounds its shortest round-trip text to 15 digits, not the value
 // itself. When that text has 16 significant digits ending in 5 but the value
@@ -108,7 +110,8 @@ std::vector<double> PeerValues() {
   for (int digits = 1; digits <= 19; ++digits) {
     const double limit = std::pow(10.0, digits);
     for (int i = 0; i < 20; ++i) {
-      values.push_back(std::floor(std::uniform_real_distribution<double>(limit / 10, limit)(random)));
+      values.push_back(
+          std::floor(std::uniform_real_distribution<double>(limit / 10, limit)(random)));
     }
   }
   for (int k = -323; k <= 308; ++k) {
@@ -161,8 +164,7 @@ std::vector<double> PeerValues() {
   // Left out on purpose: NaN and the infinities (the peer writes "Nan",
   // "+Inf" and "-Inf", where number text has "NAN", "INF" and "-INF"; the
   // table tests cover them) and negative zero, which number text writes "0".
-  std::erase_if(values,
-                [](double v) { return !std::isfinite(v) || v == 0 || PeerRoundsTwice(v); });
+  std::erase_if(values, [](double v) { return !std::isfinite(v) || v == 0 || PeerRoundsTwice(v); });
   return values;
 }
 
@@ -181,8 +183,8 @@ TEST(FloatToTextPeer, AgreesWithFreePascalFloatToStr) {
 
   std::ofstream(dir / "peer.pas") << kPeerProgram;
   const std::string compile = "fpc -v0 -FE'" + dir.string() + "' -FU'" + dir.string() + "' '" +
-                              (dir / "peer.pas").string() + "' > '" +
-                              (dir / "fpc.log").string() + "' 2>&1";
+                              (dir / "peer.pas").string() + "' > '" + (dir / "fpc.log").string() +
+                              "' 2>&1";
   ASSERT_EQ(std::system(compile.c_str()), 0) << std::ifstream(dir / "fpc.log").rdbuf();
 
   const std::vector<double> values = PeerValues();
@@ -208,8 +210,8 @@ TEST(FloatToTextPeer, AgreesWithFreePascalFloatToStr) {
     ++compared;
     const std::string actual = FloatToText(v);
     if (actual != expected && ++mismatches <= 20) {
-      ADD_FAILURE() << std::hexfloat << v << std::defaultfloat << " (" << v << "): ours "
-                    << actual << ", peer " << expected;
+      ADD_FAILURE() << std::hexfloat << v << std::defaultfloat << " (" << v << "): ours " << actual
+                    << ", peer " << expected;
     }
   }
   EXPECT_EQ(mismatches, 0) << "of " << compared << " values";
