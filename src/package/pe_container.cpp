@@ -283,9 +283,10 @@ void PeContainer::Parse() {
     if (entry.name & kHighBit) {
       const uint64_t at = from_root(entry.name);
       const uint16_t units = Le16(image.Read(at, 2, "a resource name"));
+      const char* text = image.Read(at + 2, uint64_t(units) * 2, "a resource name");
       if (uint64_t(units) * 2 > name_budget) Fail("the resource names add up to more than the file");
       name_budget -= uint64_t(units) * 2;
-      name = Utf16ToUtf8(image.Read(at + 2, uint64_t(units) * 2, "a resource name"), units);
+      name = Utf16ToUtf8(text, units);
     } else {
       name = "#" + std::to_string(entry.name);
     }
