@@ -16,6 +16,12 @@ std::string PackageText(std::string text) {
   return text;
 }
 
+// The model itself is fine, but this key cannot write it.
+class KeyError : public WriteError {
+ public:
+  using WriteError::WriteError;
+};
+
 char FlagByte(bool value) { return value ? '\x01' : '\x00'; }
 
 char DigitChar(int value, const char* what) {
@@ -385,7 +391,7 @@ class PackageWriter {
 
   [[noreturn]] void Refuse(size_t record) const {
     const int slot = record < m_record_slots.size() ? m_record_slots[record] : m_slot;
-    throw WriteError("with key " + std::to_string(m_key) + " the record at slot " +
+    throw KeyError("with key " + std::to_string(m_key) + " the record at slot " +
                      std::to_string(slot) +
                      " would read as a record separator; choose another key");
   }
@@ -401,5 +407,23 @@ class PackageWriter {
 }  // namespace
 
 std::string WritePackage(const Project& project) { return PackageWriter(project).Write(); }
+
+std::string WritePackageChoosingKey(Project& project) {
+  const uint8_t wanted = project.key;
+  try {
+    return WritePackage(project);
+  } catch (const KeyError&) {
+  }
+  for (int key = 1; key <= 99; ++key) {
+    if (key == wanted) continue;
+    project.key = static_cast<uint8_t>(key);
+    try {
+      return WritePackage(project);
+    } catch (const KeyError&) {
+    }
+  }
+  project.key = wanted;
+  return WritePackage(project);
+}
 
 }  // namespace morvane

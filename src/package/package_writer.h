@@ -20,4 +20,10 @@ class WriteError : public std::runtime_error {
 // holding "-", ...).
 std::string WritePackage(const Project& project);
 
+// A record whose bytes end in 00 and a byte like 01 runs into the separator
+// after it and is cut short, and which bytes those are depends on the key.
+// Writes with the project's key, or when that key cannot write the project,
+// with the first key from 1 to 99 that can; `project.key` tells which.
+std::string WritePackageChoosingKey(Project& project);
+
 }  // namespace morvane

@@ -269,7 +269,7 @@ struct Project {
   std::string title;                     // 1
   ProjectOptions options;                // 2
   int32_t hint_pause = 500;              // 3
-  std::string display_flags;             // 4, raw: p1 change mode, p2 stop when unavailable
+  std::string display_flags{"\0\0", 2};  // 4, raw: p1 change mode, p2 stop when unavailable
   std::string display_mode;              // 5
   Script on_error, on_hint, on_minimize, on_restore;  // 6-9
   // 10: four scripts. Each of the middle two loses the byte before the next
