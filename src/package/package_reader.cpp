@@ -386,7 +386,10 @@ class PackageReader {
       case RecordSlot::kLeft: o.left = Coordinate(plain); break;
       case RecordSlot::kTop: o.top = Coordinate(plain); break;
       case RecordSlot::kNumber: o.*slot.number = StrToInt(plain); break;
-      case RecordSlot::kOptionalNumber: o.*slot.optional = ParseInt32(plain); break;
+      case RecordSlot::kOptionalNumber:
+        // Only an image passes over a bad size.
+        o.*slot.optional = o.kind == ObjectKind::Image ? ParseInt32(plain) : StrToInt(plain);
+        break;
       case RecordSlot::kText: o.*slot.text = slot.script ? ScriptText(plain) : plain; break;
       case RecordSlot::kPicture:
         o.picture_name = plain;

@@ -1,5 +1,6 @@
 #include "package/package_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "package/object_layout.h"
@@ -113,17 +114,8 @@ class PackageWriter {
     if (m_p.threads.present && m_p.threads.after_page > static_cast<int>(pages))
       throw WriteError("thread slots must stand in page order");
     for (int k = 1; k <= static_cast<int>(pages); ++k) {
-      if (!HasTagsAfter(k)) continue;
-      const Page& page = m_p.pages[k - 1];
-      // Only an embedded file is recognised after an object; the other lists
-      // only right after one.
-      if (page.objects.empty())
-        throw WriteError("lists after page " + std::to_string(k) + " need an object on it");
-      bool embedded = false;
-      for (const EmbeddedFile& e : m_p.embedded_files) embedded |= e.after_page == k;
-      if (!embedded)
-        throw WriteError("lists after page " + std::to_string(k) +
-                         " must begin with an embedded file");
+      if (HasTagsAfter(k) && m_p.pages[k - 1].records < 23)
+        throw WriteError("no list can follow the short page " + std::to_string(k));
     }
     for (size_t i = 0; i < pages; ++i) {
       const Page& page = m_p.pages[i];
@@ -188,8 +180,10 @@ class PackageWriter {
 
   void WriteProjectScripts() {
     const Project& p = m_p;
-    for (const Script* s : {&p.help, &p.lan_message, &p.lan_file, &p.command_line})
-      if (s->find(kScriptSeparator) != std::string::npos)
+    // The command-line script runs to the end and may hold anything.
+    for (const std::string& s : {p.help, p.lan_message + p.lan_message_pad,
+                                 p.lan_file + p.lan_file_pad})
+      if (s.find(kScriptSeparator) != std::string::npos)
         throw WriteError("a project script holds the bytes 03 04 05");
     for (const std::string* pad : {&p.lan_message_pad, &p.lan_file_pad})
       if (pad->size() > 1) throw WriteError("a script pad is one byte or none");
@@ -215,6 +209,20 @@ class PackageWriter {
   }
 
   void WriteTags(int after) {
+    if (after > 0 && HasTagsAfter(after) && m_p.pages[after - 1].objects.empty()) {
+      // Tags are read after a page only where an object's records end; an
+      // object header of no class creates nothing and gives them that place.
+      m_slot = 34;
+      Record(S(std::string("\0\0", 2)));
+    }
+    if (after > 0 && HasTagsAfter(after) &&
+        std::none_of(m_p.embedded_files.begin(), m_p.embedded_files.end(),
+                     [after](const EmbeddedFile& e) { return e.after_page == after; })) {
+      // After an object only an EMBD record leads back to the lists; one that
+      // is no tagged record (its fifth byte is not 05) adds nothing.
+      m_slot = 35;
+      Record(S("EMBD-"));
+    }
     for (const EmbeddedFile& e : m_p.embedded_files)
       if (e.after_page == after) Tagged("EMBD", e.path);
     for (const FontFile& f : m_p.fonts)
