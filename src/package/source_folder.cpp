@@ -9,6 +9,7 @@
 
 #include "package/package_writer.h"
 #include "util/ascii_case.h"
+#include "util/code_page.h"
 
 namespace morvane {
 namespace {
@@ -372,14 +373,13 @@ ResourceList PackedResources(const ProjectSource& source) {
 }
 
 int GuessCodePage(const Project& project) {
-  static const std::map<int32_t, int> kCodePageOfCharset{
-      {128, 932}, {129, 949}, {134, 936}, {136, 950},  {161, 1253}, {162, 1254}, {163, 1258},
-      {177, 1255}, {178, 1256}, {186, 1257}, {204, 1251}, {222, 874}, {238, 1250}};
+  // Character sets that follow the project's code page vote for nothing.
+  constexpr int kFollowsProject = -1;
   std::map<int, int> votes;
   for (const Page& page : project.pages) {
     for (const PageObject& o : page.objects) {
-      auto it = kCodePageOfCharset.find(o.charset);
-      if (it != kCodePageOfCharset.end()) ++votes[it->second];
+      const int code_page = CodePageForCharset(o.charset, kFollowsProject);
+      if (code_page != kFollowsProject) ++votes[code_page];
     }
   }
   int best = kDefaultCodePage, best_votes = 0;

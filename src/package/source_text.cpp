@@ -1,9 +1,8 @@
 #include "package/source_text.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-#include <memory>
+#include <array>
+#include <map>
+#include <mutex>
 
 namespace morvane {
 namespace {
@@ -71,32 +70,28 @@ bool IsPlainSafe(char32_t cp) {
   return cp >= 0x10000 && cp <= 0x10FFFF;
 }
 
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::unique_ptr<void, int (*)(iconv_t)> closer(cd, iconv_close);
-  std::string out(in.size() * 4 + 16, '\0');
-  char* in_ptr = const_cast<char*>(in.data());
-  size_t in_left = in.size();
-  char* out_ptr = out.data();
-  size_t out_left = out.size();
-  while (in_left > 0) {
-    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) {
-      if (errno != E2BIG) return std::nullopt;
-      const size_t used = out_ptr - out.data();
-      out.resize(out.size() * 2);
-      out_ptr = out.data() + used;
-      out_left = out.size() - used;
-    }
+// Unknown code pages convert as 1252; a page is taken as known when it is
+// 1252 or converts some single byte differently.
+bool IsKnownCodePage(int code_page) {
+  static std::mutex mutex;
+  static std::map<int, bool> known;
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto it = known.find(code_page);
+  if (it != known.end()) return it->second;
+  bool differs = code_page == kDefaultCodePage;
+  for (int b = 0x80; b < 0x100 && !differs; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    differs = ToUtf8(byte, code_page) != ToUtf8(byte, kDefaultCodePage);
   }
-  // Flush a stateful encoder.
-  if (iconv(cd, nullptr, nullptr, &out_ptr, &out_left) == static_cast<size_t>(-1))
-    return std::nullopt;
-  out.resize(out_ptr - out.data());
-  return out;
+  known[code_page] = differs;
+  return differs;
 }
 
-std::string CodePageName(int code_page) { return "CP" + std::to_string(code_page); }
+bool IsAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<uint8_t>(c) >= 0x80) return false;
+  return true;
+}
 
 bool IsStringTag(const std::string& tag) {
   return tag.empty() || tag == "?" || tag == "!" || tag == "tag:yaml.org,2002:str";
@@ -162,25 +157,25 @@ std::string ReadName(const YAML::Node& node, const std::string& where) {
 }
 
 SourceText::SourceText(int code_page) : m_code_page(code_page) {
-  if (code_page <= 0 || !Convert("UTF-8", CodePageName(code_page).c_str(), "")) {
+  if (code_page <= 0 || !IsKnownCodePage(code_page)) {
     throw SourceError("code page " + std::to_string(code_page) + " is not supported");
   }
 }
 
+// The conversions replace what they cannot convert, so a conversion counts
+// only when converting back gives the input again.
 std::optional<std::string> SourceText::ToUtf8(std::string_view bytes) const {
-  bool ascii = true;
-  for (char c : bytes) ascii = ascii && static_cast<uint8_t>(c) < 0x80;
-  if (ascii) return std::string(bytes);
-  std::optional<std::string> utf8 = Convert("UTF-8", CodePageName(m_code_page).c_str(), bytes);
-  if (!utf8 || FromUtf8(*utf8) != bytes) return std::nullopt;
+  if (IsAscii(bytes)) return std::string(bytes);
+  std::string utf8 = morvane::ToUtf8(bytes, m_code_page);
+  if (morvane::FromUtf8(utf8, m_code_page) != bytes) return std::nullopt;
   return utf8;
 }
 
 std::optional<std::string> SourceText::FromUtf8(std::string_view utf8) const {
-  bool ascii = true;
-  for (char c : utf8) ascii = ascii && static_cast<uint8_t>(c) < 0x80;
-  if (ascii) return std::string(utf8);
-  return Convert(CodePageName(m_code_page).c_str(), "UTF-8", utf8);
+  if (IsAscii(utf8)) return std::string(utf8);
+  std::string bytes = morvane::FromUtf8(utf8, m_code_page);
+  if (morvane::ToUtf8(bytes, m_code_page) != utf8) return std::nullopt;
+  return bytes;
 }
 
 void SourceText::EmitText(YAML::Emitter& out, std::string_view bytes) const {

@@ -14,6 +14,7 @@
 #include <yaml-cpp/yaml.h>
 
 #include "package/container.h"
+#include "util/code_page.h"
 
 namespace morvane {
 
@@ -24,7 +25,6 @@ class SourceError : public ContainerError {
   using ContainerError::ContainerError;
 };
 
-inline constexpr int kDefaultCodePage = 1252;
 inline constexpr const char* kBytesTag = "!bytes";
 inline constexpr const char* kFileTag = "!file";
 
