@@ -1,6 +1,8 @@
 #include "util/number_text.h"
 
 #include <locale.h>
+
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <clocale>
@@ -18,21 +20,22 @@ constexpr int kDigits = 15;
 // Largest magnitude below which every whole double has at most 15 digits.
 constexpr double kWholeLimit = 1e15;
 
-std::string WholeToText(double value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(value));
-  return std::string(buffer, result.ptr);
-}
+// Up to 15 significant digits, and the decimal exponent of the first one.
+struct Digits {
+  char digit[kDigits];
+  int count = 0;
+  int exponent = 0;
+};
 
 // A value whose exact decimal expansion has exactly 16 significant digits, the
 // last a 5, lies halfway between two 15-digit texts; it is rounded away from
-// zero, as decimal rounding is taught. Fills `digits` and the decimal exponent
-// of the first digit and returns true for such a value; false for all others.
+// zero, as decimal rounding is taught. Fills `out` and returns true for such a
+// value; false for all others.
 //
 // Such a value is D * 10^p with D an odd 16-digit multiple of 5, so its odd
 // binary significand m and binary exponent q satisfy q == p and
 // m == D * 5^p (p >= 0) or m * 5^-p == D (p < 0). That leaves q in [-22, 1].
-bool RoundTie(double magnitude, char (&digits)[kDigits], int& exponent) {
+bool RoundTie(double magnitude, Digits& out) {
   const uint64_t bits = std::bit_cast<uint64_t>(magnitude);
   const int biased = static_cast<int>(bits >> 52);
   uint64_t m = bits & ((uint64_t{1} << 52) - 1);
@@ -60,16 +63,89 @@ bool RoundTie(double magnitude, char (&digits)[kDigits], int& exponent) {
   }
   if (d < kLow || d >= kHigh) return false;
   uint64_t rounded = d / 10 + 1;
-  exponent = q + 15;
+  out.exponent = q + 15;
   if (rounded == kLow) {
     rounded /= 10;
-    ++exponent;
+    ++out.exponent;
   }
   for (int i = kDigits - 1; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + rounded % 10);
+    out.digit[i] = static_cast<char>('0' + rounded % 10);
     rounded /= 10;
   }
+  out.count = kDigits;
   return true;
+}
+
+// The exact value rounded to 15 digits. std::to_chars rounds halves to even,
+// but no halves reach it: RoundTie takes them all.
+//
+// (Starting from the shortest text that reads back, and rounding that when it
+// is safe, saves no time: the shortest conversion costs half the rounding one
+// and most computed values need both.)
+void ToDigits(double magnitude, Digits& out) {
+  if (RoundTie(magnitude, out)) return;
+  // d.dddddddddddddde[+-]dd[d]
+  char text[40];
+  const char* end =
+      std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, kDigits - 1)
+          .ptr;
+  out.digit[0] = text[0];
+  std::copy_n(text + 2, kDigits - 1, out.digit + 1);
+  const char* p = text + kDigits + 2;
+  const bool negative_exponent = *p++ == '-';
+  int exponent = 0;
+  for (; p < end; ++p) exponent = exponent * 10 + (*p - '0');
+  out.exponent = negative_exponent ? -exponent : exponent;
+  out.count = kDigits;
+}
+
+// Writes the number text into `text` (room for 32 characters) and returns its end.
+char* WriteFloatText(char* text, double value, char decimal_separator) {
+  if (std::isnan(value)) return std::copy_n("NAN", 3, text);
+  if (std::isinf(value))
+    return value < 0 ? std::copy_n("-INF", 4, text) : std::copy_n("INF", 3, text);
+  if (value == 0) {
+    *text = '0';
+    return text + 1;
+  }
+  // Whole numbers are by far the most common values in scripts.
+  if (std::fabs(value) < kWholeLimit && value == std::trunc(value)) {
+    return std::to_chars(text, text + 32, static_cast<int64_t>(value)).ptr;
+  }
+
+  Digits digits;
+  ToDigits(std::fabs(value), digits);
+  const char* digit = digits.digit;
+  int count = digits.count;
+  while (count > 1 && digit[count - 1] == '0') --count;
+  const int exponent = digits.exponent;
+
+  char* o = text;
+  if (value < 0) *o++ = '-';
+  if (exponent >= -5 && exponent < kDigits) {
+    if (exponent < 0) {
+      *o++ = '0';
+      *o++ = decimal_separator;
+      for (int i = -1; i > exponent; --i) *o++ = '0';
+      for (int i = 0; i < count; ++i) *o++ = digit[i];
+    } else {
+      for (int i = 0; i <= exponent; ++i) *o++ = i < count ? digit[i] : '0';
+      if (count > exponent + 1) {
+        *o++ = decimal_separator;
+        for (int i = exponent + 1; i < count; ++i) *o++ = digit[i];
+      }
+    }
+  } else {
+    *o++ = digit[0];
+    if (count > 1) {
+      *o++ = decimal_separator;
+      for (int i = 1; i < count; ++i) *o++ = digit[i];
+    }
+    *o++ = 'E';
+    if (exponent < 0) *o++ = '-';
+    o = std::to_chars(o, text + 32, exponent < 0 ? -exponent : exponent).ptr;
+  }
+  return o;
 }
 
 // strtod under the C locale, independent of whatever locale the process set.
@@ -80,61 +156,14 @@ double StrtodC(const char* text) {
 
 }  // namespace
 
+void AppendFloatText(std::string& out, double value, char decimal_separator) {
+  char text[32];
+  out.append(text, WriteFloatText(text, value, decimal_separator));
+}
+
 std::string FloatToText(double value, char decimal_separator) {
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  if (value == 0) return "0";
-  // Whole numbers are by far the most common values in scripts.
-  if (std::fabs(value) < kWholeLimit && value == std::trunc(value)) return WholeToText(value);
-
-  char digits[kDigits];
-  int exponent = 0;
-  const bool negative = value < 0;
-  if (!RoundTie(std::fabs(value), digits, exponent)) {
-    // Correctly rounded, halves to even: [-]d.dddddddddddddde[+-]dd[d]. Halves
-    // only occur in the case handled above, so the tie rule never applies here.
-    char scientific[40];
-    const auto converted = std::to_chars(scientific, scientific + sizeof scientific, value,
-                                         std::chars_format::scientific, kDigits - 1);
-    const char* p = scientific + (negative ? 1 : 0);
-    digits[0] = *p++;
-    ++p;  // the '.'
-    for (int i = 1; i < kDigits; ++i) digits[i] = *p++;
-    ++p;  // the 'e'
-    const bool negative_exponent = *p++ == '-';
-    for (; p < converted.ptr; ++p) exponent = exponent * 10 + (*p - '0');
-    if (negative_exponent) exponent = -exponent;
-  }
-  int count = kDigits;
-  while (count > 1 && digits[count - 1] == '0') --count;
-
-  char out[40];
-  char* o = out;
-  if (negative) *o++ = '-';
-  if (exponent >= -5 && exponent < kDigits) {
-    if (exponent < 0) {
-      *o++ = '0';
-      *o++ = decimal_separator;
-      for (int i = -1; i > exponent; --i) *o++ = '0';
-      for (int i = 0; i < count; ++i) *o++ = digits[i];
-    } else {
-      for (int i = 0; i <= exponent; ++i) *o++ = i < count ? digits[i] : '0';
-      if (count > exponent + 1) {
-        *o++ = decimal_separator;
-        for (int i = exponent + 1; i < count; ++i) *o++ = digits[i];
-      }
-    }
-  } else {
-    *o++ = digits[0];
-    if (count > 1) {
-      *o++ = decimal_separator;
-      for (int i = 1; i < count; ++i) *o++ = digits[i];
-    }
-    *o++ = 'E';
-    if (exponent < 0) *o++ = '-';
-    o = std::to_chars(o, out + sizeof out, exponent < 0 ? -exponent : exponent).ptr;
-  }
-  return std::string(out, o);
+  char text[32];
+  return std::string(text, WriteFloatText(text, value, decimal_separator));
 }
 
 std::optional<double> TextToFloat(std::string_view text, char decimal_separator) {

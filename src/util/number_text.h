@@ -22,6 +22,9 @@ namespace morvane {
 // "INF" and "-INF".
 std::string FloatToText(double value, char decimal_separator = '.');
 
+// FloatToText appended to `out`, without a string of its own.
+void AppendFloatText(std::string& out, double value, char decimal_separator = '.');
+
 // Reads number text: optional blanks, an optional sign, digits with at most one
 // decimal separator (at least one digit in all), an optional exponent ("E" or
 // "e", optional sign, at least one digit), optional blanks. Nothing else is
