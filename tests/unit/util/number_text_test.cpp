@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace morvane {
 namespace {
@@ -73,7 +81,60 @@ TEST(FloatToText, WritesTheGeneralFormWithFifteenDigits) {
   }
 }
 
+// The significant digits (trailing zeros dropped) and the decimal exponent of
+// the first one, read from number text or from printf's %e.
+std::pair<std::string, int> DigitsOf(std::string_view text) {
+  if (text.starts_with('-')) text.remove_prefix(1);
+  int exponent = 0;
+  if (const size_t e = text.find_first_of("Ee"); e != std::string_view::npos) {
+    exponent = std::stoi(std::string(text.substr(e + 1)));
+    text = text.substr(0, e);
+  }
+  const size_t point = text.find('.');
+  std::string digits(text.substr(0, point));
+  exponent += static_cast<int>(digits.size()) - 1;
+  if (point != std::string_view::npos) digits += text.substr(point + 1);
+  const size_t first = digits.find_first_not_of('0');
+  exponent -= static_cast<int>(first);
+  digits.erase(0, first);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  return {digits, exponent};
+}
+
+TEST(FloatToText, RoundsTheExactValueToFifteenDigits) {
+  // printf gives every digit of the exact binary value; rounding those half
+  // up by hand is the reference.
+  std::mt19937_64 random(7);
+  std::vector<char> exact(1100);
+  for (int i = 0; i < 20000; ++i) {
+    double value = std::bit_cast<double>(random());
+    if (i % 2 == 0) value = std::ldexp(static_cast<double>(random() >> 11), -int(random() % 60));
+    if (!std::isfinite(value) || value == 0) continue;
+    std::snprintf(exact.data(), exact.size(), "%.1000e", std::fabs(value));
+    std::string digits(exact.data(), 1);
+    digits.append(exact.data() + 2, 14);
+    int exponent = std::atoi(std::strchr(exact.data(), 'e') + 1);
+    if (exact[16] >= '5') {
+      int k = 14;
+      while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+      if (k >= 0) {
+        ++digits[k];
+      } else {
+        digits.insert(digits.begin(), '1');
+        digits.pop_back();
+        ++exponent;
+      }
+    }
+    const auto expected =
+        DigitsOf(digits.substr(0, 1) + "." + digits.substr(1) + "E" + std::to_string(exponent));
+    ASSERT_EQ(DigitsOf(FloatToText(value)), expected) << exact.data();
+  }
+}
+
 TEST(FloatToText, UsesTheGivenSeparator) {
+  std::string appended = "x=";
+  AppendFloatText(appended, -1.25, ',');
+  EXPECT_EQ(appended, "x=-1,25");
   EXPECT_EQ(FloatToText(-1.25, ','), "-1,25");
   EXPECT_EQ(FloatToText(1.5e-7, ','), "1,5E-7");
   EXPECT_EQ(FloatToText(0.00002, ','), "0,00002");
