@@ -40,7 +40,9 @@ uint32_t Le32(const char* p) {
          uint32_t(uint8_t(p[3])) << 24;
 }
 
-uint64_t Le64(const char* p) { return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32; }
+uint64_t Le64(const char* p) {
+  return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32;
+}
 
 void Append(std::string& out, uint64_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));

@@ -38,7 +38,8 @@ uint32_t Le32(const char* p) {
 
 // `size` bytes at `offset`, or a failure naming `what`.
 const char* At(std::string_view bytes, uint64_t offset, uint64_t size, const char* what) {
-  if (offset > bytes.size() || bytes.size() - offset < size) Fail(std::string(what) + " is cut off");
+  if (offset > bytes.size() || bytes.size() - offset < size)
+    Fail(std::string(what) + " is cut off");
   return bytes.data() + offset;
 }
 
@@ -247,8 +248,8 @@ void PeContainer::Parse() {
   const uint32_t directory_count = Le32(optional + directories_at - 4);
 
   std::vector<Section> sections(section_count);
-  const char* table = At(b, optional_offset + optional_size, uint64_t(section_count) * 40,
-                         "the section table");
+  const char* table =
+      At(b, optional_offset + optional_size, uint64_t(section_count) * 40, "the section table");
   for (uint32_t i = 0; i < section_count; ++i) {
     const char* s = table + 40 * i;
     sections[i] = Section{Le32(s + 12), Le32(s + 8), Le32(s + 16), Le32(s + 20)};
@@ -261,7 +262,8 @@ void PeContainer::Parse() {
   if (root_rva == 0) return;  // no resources
 
   // Level 1: resource types. Only the first RCDATA entry is looked into.
-  const std::vector<DirectoryEntry> types = ReadDirectory(image, root_rva, "the resource directory");
+  const std::vector<DirectoryEntry> types =
+      ReadDirectory(image, root_rva, "the resource directory");
   const auto rcdata = std::find_if(types.begin(), types.end(),
                                    [](const DirectoryEntry& e) { return e.name == kRcDataType; });
   if (rcdata == types.end()) return;
@@ -284,7 +286,8 @@ void PeContainer::Parse() {
       const uint64_t at = from_root(entry.name);
       const uint16_t units = Le16(image.Read(at, 2, "a resource name"));
       const char* text = image.Read(at + 2, uint64_t(units) * 2, "a resource name");
-      if (uint64_t(units) * 2 > name_budget) Fail("the resource names add up to more than the file");
+      if (uint64_t(units) * 2 > name_budget)
+        Fail("the resource names add up to more than the file");
       name_budget -= uint64_t(units) * 2;
       name = Utf16ToUtf8(text, units);
     } else {
@@ -328,6 +331,8 @@ std::vector<std::string> PeContainer::ResourceNames() const {
   return names;
 }
 
-std::optional<std::string> PeContainer::Trailer() const { return ReadTrailerBlock(m_bytes); }
+std::optional<std::string> PeContainer::Trailer() const {
+  return ReadTrailerBlock(m_bytes);
+}
 
 }  // namespace morvane

@@ -27,8 +27,8 @@ constexpr uint32_t kRcDataType = 10;
 constexpr uint32_t kHighBit = 0x80000000u;
 
 // A real-mode program that prints the usual notice and exits.
-constexpr unsigned char kDosStub[] = {0x0E, 0x1F, 0xBA, 0x0E, 0x00, 0xB4, 0x09, 0xCD,
-                                      0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
+constexpr unsigned char kDosStub[] = {0x0E, 0x1F, 0xBA, 0x0E, 0x00, 0xB4, 0x09,
+                                      0xCD, 0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
 constexpr char kDosMessage[] = "This program cannot be run in DOS mode.\r\r\n$";
 // xor eax, eax; ret
 constexpr unsigned char kEntryCode[] = {0x31, 0xC0, 0xC3};
@@ -135,8 +135,8 @@ std::string ResourceSection(const std::vector<std::pair<std::string, std::string
     if (a_named != b_named) return a_named;
     return a_named ? a.key < b.key : a.id < b.id;
   });
-  const size_t named = std::count_if(items.begin(), items.end(),
-                                     [](const Item& i) { return !i.name.empty(); });
+  const size_t named =
+      std::count_if(items.begin(), items.end(), [](const Item& i) { return !i.name.empty(); });
   if (items.empty()) return std::string(16, '\0');
 
   const uint64_t n = items.size();
@@ -173,7 +173,8 @@ std::string ResourceSection(const std::vector<std::pair<std::string, std::string
     } else {
       Put32(out, entry, kHighBit | static_cast<uint32_t>(name_at[i]));
       Put16(out, name_at[i], static_cast<uint32_t>(item.name.size()));
-      for (size_t k = 0; k < item.name.size(); ++k) Put16(out, name_at[i] + 2 + 2 * k, item.name[k]);
+      for (size_t k = 0; k < item.name.size(); ++k)
+        Put16(out, name_at[i] + 2 + 2 * k, item.name[k]);
     }
     Put32(out, entry + 4, kHighBit | static_cast<uint32_t>(language_dir));
     Put16(out, language_dir + 14, 1);  // one entry, language neutral

@@ -66,9 +66,9 @@ int OpenRegular(const std::string& path, int flags, struct stat* info) {
 
 std::optional<uint32_t> TrailerBlockLength(std::string_view length_field, uint64_t bytes_to_end) {
   if (length_field.size() != 4) return std::nullopt;
-  const uint32_t raw = uint32_t(uint8_t(length_field[0])) | uint32_t(uint8_t(length_field[1])) << 8 |
-                       uint32_t(uint8_t(length_field[2])) << 16 |
-                       uint32_t(uint8_t(length_field[3])) << 24;
+  const uint32_t raw =
+      uint32_t(uint8_t(length_field[0])) | uint32_t(uint8_t(length_field[1])) << 8 |
+      uint32_t(uint8_t(length_field[2])) << 16 | uint32_t(uint8_t(length_field[3])) << 24;
   // The field is signed: anything with the top bit set is negative.
   if (raw > kMaxBlockLength || raw < 4 || raw > bytes_to_end) return std::nullopt;
   return raw;
@@ -76,7 +76,8 @@ std::optional<uint32_t> TrailerBlockLength(std::string_view length_field, uint64
 
 std::optional<std::string> ReadTrailerBlock(std::string_view file_bytes) {
   if (file_bytes.size() < 4) return std::nullopt;
-  const auto length = TrailerBlockLength(file_bytes.substr(file_bytes.size() - 4), file_bytes.size());
+  const auto length =
+      TrailerBlockLength(file_bytes.substr(file_bytes.size() - 4), file_bytes.size());
   if (!length) return std::nullopt;
   return std::string(file_bytes.substr(file_bytes.size() - *length, *length - 4));
 }

@@ -19,8 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using Resources = std::vector<std::pair<std::string, std::string>>;
 
-const std::string kPlayer = std::string("\x7f" "ELF\x01\x01\x01\0", 8) + std::string(300, '\x90') +
-                            std::string("\0\0\0\0", 4);
+// Stands in for the player binary; it ends in bytes that read as no trailer.
+const std::string kPlayer =
+    "\x7f" + std::string("ELF\x01\x01\x01\0", 7) + std::string(300, '\x90') + std::string(4, '\0');
 
 const Resources kResources = {
     {"PDATA", std::string("QMC1\0\x01\0\x01\0\x01\0\x01\0\x01", 15)},
@@ -61,8 +62,8 @@ std::string Forge(const std::vector<ForgedEntry>& entries, const std::string& da
   const std::string magic("MRVNPAK\xC7", 8);
   const std::string archive = table + data;
   return kPlayer + archive + magic + Le(version, 4) + Le(entries.size() + count_delta, 4) +
-         Le(kPlayer.size(), 8) + Le(archive.size(), 8) + Le(table.size(), 4) +
-         Le(Crc32(table), 4) + magic;
+         Le(kPlayer.size(), 8) + Le(archive.size(), 8) + Le(table.size(), 4) + Le(Crc32(table), 4) +
+         magic;
 }
 
 void ExpectAllResources(const Container& container, const Resources& resources) {
@@ -109,9 +110,8 @@ TEST(NativeContainer, BytesRoundTrip) {
 
   const NativeContainer bare(BuildNativeExecutable(kPlayer, kResources, std::nullopt));
   EXPECT_EQ(bare.Trailer(), std::nullopt);
-  EXPECT_TRUE(NativeContainer(BuildNativeExecutable(kPlayer, {}, std::nullopt))
-                  .ResourceNames()
-                  .empty());
+  EXPECT_TRUE(
+      NativeContainer(BuildNativeExecutable(kPlayer, {}, std::nullopt)).ResourceNames().empty());
 
   EXPECT_THROW(BuildNativeExecutable(kPlayer, {{"PDATA", ""}, {"pData", ""}}, std::nullopt),
                WriteError);
@@ -171,8 +171,8 @@ TEST_F(NativeFiles, OpenExecutableTellsTheKindsApart) {
   for (const auto& [name, data] : kResources) EXPECT_EQ(windows->Resource(name), data) << name;
   EXPECT_EQ(windows->Trailer(), "0");
 
-  for (const fs::path& bad : {WriteFile("plain", kPlayer), WriteFile("empty", ""),
-                              m_dir / "missing", m_dir}) {
+  for (const fs::path& bad :
+       {WriteFile("plain", kPlayer), WriteFile("empty", ""), m_dir / "missing", m_dir}) {
     EXPECT_THROW(OpenExecutable(bad), ContainerError) << bad;
   }
 }
