@@ -59,12 +59,12 @@ class MemoryTree : public FileTree {
   const SourceFiles& m_files;
 };
 
-std::string ReadWholeFile(const fs::path& path) {
+std::string ReadWholeFile(const fs::path& path, const std::string& name) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw SourceError(path.string() + ": cannot be read");
+  if (!in) throw SourceError(name + ": cannot be read");
   std::ostringstream bytes;
   bytes << in.rdbuf();
-  if (in.bad()) throw SourceError(path.string() + ": cannot be read");
+  if (in.bad()) throw SourceError(name + ": cannot be read");
   return std::move(bytes).str();
 }
 
@@ -76,7 +76,7 @@ class DiskTree : public FileTree {
     const fs::path full = m_root / path;
     std::error_code ec;
     if (!fs::is_regular_file(full, ec)) return std::nullopt;
-    return ReadWholeFile(full);
+    return ReadWholeFile(full, path);
   }
 
   std::vector<std::string> List(const std::string& folder) const override {
@@ -84,13 +84,13 @@ class DiskTree : public FileTree {
     const fs::path dir = m_root / folder;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
-      if (fs::exists(dir, ec)) throw SourceError((m_root / folder).string() + ": not a folder");
+      if (fs::exists(dir, ec)) throw SourceError(folder + ": not a folder");
       return names;
     }
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
       const std::string name = entry.path().filename().string();
       if (!entry.is_regular_file()) {
-        throw SourceError(entry.path().string() + ": asset folders hold only files");
+        throw SourceError(folder + "/" + name + ": asset folders hold no subfolders");
       }
       names.push_back(name);
     }
@@ -185,9 +185,10 @@ void SortResources(ResourceList& resources) {
   });
 }
 
-ProjectSource ReadSource(const FileTree& tree, const std::string& label) {
+// Errors name files relative to the folder.
+ProjectSource ReadSource(const FileTree& tree) {
   const std::optional<std::string> yaml_text = tree.Read(kProjectFileName);
-  if (!yaml_text) throw SourceError(label + ": no " + std::string(kProjectFileName) + " here");
+  if (!yaml_text) throw SourceError(std::string(kProjectFileName) + ": no such file");
   ProjectYaml yaml = ReadProjectYaml(*yaml_text, [&](const std::string& path) {
     std::optional<std::string> bytes = tree.Read(path);
     if (!bytes) throw SourceError(path + ": no such file in the project folder");
@@ -320,14 +321,16 @@ SourceFiles SourceFolderFiles(const ProjectSource& source) {
 }
 
 ProjectSource SourceFromFiles(const SourceFiles& files) {
-  return ReadSource(MemoryTree(files), "the project source");
+  return ReadSource(MemoryTree(files));
 }
 
 ProjectSource ReadSourceFolder(const std::string& path) {
   std::error_code ec;
   if (!fs::is_directory(path, ec)) throw SourceError(path + ": not a folder");
   try {
-    return ReadSource(DiskTree(path), path);
+    return ReadSource(DiskTree(path));
+  } catch (const SourceError& error) {
+    throw SourceError((fs::path(path) / error.what()).string());
   } catch (const fs::filesystem_error& error) {
     throw SourceError(path + ": " + error.what());
   }
@@ -444,7 +447,13 @@ class SourceFolderContainer : public Container {
 
 std::unique_ptr<Container> OpenSourceFolder(const std::string& path) {
   ProjectSource source = ReadSourceFolder(path);
-  return std::make_unique<SourceFolderContainer>(PackedResources(source),
+  ResourceList resources;
+  try {
+    resources = PackedResources(source);
+  } catch (const SourceError& error) {
+    throw SourceError((fs::path(path) / error.what()).string());
+  }
+  return std::make_unique<SourceFolderContainer>(std::move(resources),
                                                  std::move(source.startup_options));
 }
 
