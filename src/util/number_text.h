@@ -25,9 +25,9 @@ std::string FloatToText(double value, char decimal_separator = '.');
 // FloatToText appended to `out`, without a string of its own.
 void AppendFloatText(std::string& out, double value, char decimal_separator = '.');
 
-// Reads number text: optional blanks, an optional sign, digits with at most one
+// Reads number text: optional spaces, an optional sign, digits with at most one
 // decimal separator (at least one digit in all), an optional exponent ("E" or
-// "e", optional sign, at least one digit), optional blanks. Nothing else is
+// "e", optional sign, at least one digit), optional spaces. Nothing else is
 // accepted; empty text is not a number. Values too large for a double are not
 // numbers; values too small become zero of the same sign.
 std::optional<double> TextToFloat(std::string_view text, char decimal_separator = '.');
