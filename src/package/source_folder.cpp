@@ -358,7 +358,8 @@ void WriteSourceFolder(const std::string& path, const ProjectSource& source) {
 ResourceList PackedResources(const ProjectSource& source) {
   ResourceList resources;
   try {
-    resources.emplace_back("PDATA", WritePackage(source.project));
+    Project project = source.project;
+    resources.emplace_back("PDATA", WritePackageChoosingKey(project));
   } catch (const WriteError& error) {
     throw SourceError(std::string(kProjectFileName) + ": the project cannot be packed: " +
                       error.what());

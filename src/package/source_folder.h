@@ -54,8 +54,10 @@ ProjectSource SourceFromFiles(const SourceFiles& files);
 
 // The resources of the packed project: "PDATA" first, then the others in the
 // order of their names ignoring case, so that packing is deterministic.
-// Throws SourceError when the project cannot be packed (WritePackage refuses
-// it or a resource name is taken twice).
+// "PDATA" is written with the project's key, or with another one when that
+// key cannot write the project (then the package loads with that key).
+// Throws SourceError when the project cannot be packed (the package writer
+// refuses it or a resource name is taken twice).
 ResourceList PackedResources(const ProjectSource& source);
 
 // The source of a packed project: the model the package loads to, every
