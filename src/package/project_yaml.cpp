@@ -762,8 +762,12 @@ std::string WriteProjectYaml(const ProjectYaml& yaml, SourceFiles& files) {
     out << YAML::EndSeq;
   }
   if (!p.pages.empty()) {
+    // A blank line between pages helps the eye in a long file.
     out << YAML::Key << "pages" << YAML::Value << YAML::BeginSeq;
-    for (size_t i = 0; i < p.pages.size(); ++i) WritePage(w, p.pages[i], static_cast<int>(i + 1));
+    for (size_t i = 0; i < p.pages.size(); ++i) {
+      if (i > 0) out << YAML::Newline;
+      WritePage(w, p.pages[i], static_cast<int>(i + 1));
+    }
     out << YAML::EndSeq;
   }
   out << YAML::EndMap;
