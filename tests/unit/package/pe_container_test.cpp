@@ -9,9 +9,11 @@
 #include <sstream>
 
 #include "package/executable.h"
+#include "package/package_reader.h"
 #include "package/package_writer.h"
 #include "package/pe_writer.h"
 #include "package/trailer.h"
+#include "support/project_generator.h"
 
 namespace morvane {
 namespace {
@@ -76,8 +78,9 @@ TEST_F(PeFiles, ReadsResourcesOfABinutilsBuiltImage) {
       !HaveTool("cpp")) {
     GTEST_SKIP() << "mingw binutils not installed";
   }
+  Project project = testing::ProjectGenerator(5).Generate(2, kObjectKindCount);
   const Resources resources = {
-      {"PDATA", std::string("QMC1\0\x01\0\x01\0\x01\0\x01\0\x01rest", 19)},
+      {"PDATA", WritePackageChoosingKey(project)},
       {"BDATAG1", BinaryBytes(5000, 1)},
       {"DATAE1", "embedded text file\r\n"},
       {"SQLite3", BinaryBytes(333, 2)},
@@ -107,6 +110,10 @@ TEST_F(PeFiles, ReadsResourcesOfABinutilsBuiltImage) {
   EXPECT_EQ(pe->ResourceNames().size(), resources.size());
   EXPECT_EQ(pe->Resource("DATAE2"), std::nullopt);
   EXPECT_EQ(pe->Trailer(), "x1\r\nmore");
+  // The project in it loads.
+  const LoadResult loaded = LoadProject(*pe);
+  ASSERT_TRUE(std::holds_alternative<Project>(loaded));
+  EXPECT_EQ(std::get<Project>(loaded), project);
 
   const std::unique_ptr<Container> opened = OpenExecutable(dll);
   ASSERT_NE(dynamic_cast<PeContainer*>(opened.get()), nullptr);
