@@ -12,10 +12,14 @@ namespace {
 
 std::string Escape(uint8_t b) {
   switch (b) {
-    case '\r': return "\\r";
-    case '\n': return "\\n";
-    case '\t': return "\\t";
-    default: break;
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case '\t':
+      return "\\t";
+    default:
+      break;
   }
   char hex[8];
   std::snprintf(hex, sizeof hex, "\\x%02x", b);
@@ -81,7 +85,8 @@ std::string ProjectSummary(const Project& p, const Container& container) {
   } else {
     out << "none\n";
   }
-  if (code_page != kDefaultCodePage) out << "Code page:        " << code_page << " (from the fonts)\n";
+  if (code_page != kDefaultCodePage)
+    out << "Code page:        " << code_page << " (from the fonts)\n";
 
   out << "\nPages: " << p.pages.size() << "\n";
   for (size_t i = 0; i < p.pages.size(); ++i) {

@@ -57,7 +57,8 @@ class YamlWriter {
   }
   void Write(const std::vector<Point>& points) {
     m_out << YAML::Flow << YAML::BeginSeq;
-    for (const Point& p : points) m_out << YAML::Flow << YAML::BeginSeq << p.x << p.y << YAML::EndSeq;
+    for (const Point& p : points)
+      m_out << YAML::Flow << YAML::BeginSeq << p.x << p.y << YAML::EndSeq;
     m_out << YAML::EndSeq;
   }
   void Write(const std::vector<int>& digits) {
@@ -120,7 +121,9 @@ class FieldWriter {
 
 // ---------------------------------------------------------------- reading
 
-std::string ScalarText(const YAML::Node& node) { return node.IsScalar() ? node.Scalar() : ""; }
+std::string ScalarText(const YAML::Node& node) {
+  return node.IsScalar() ? node.Scalar() : "";
+}
 
 class YamlReader {
  public:
@@ -559,7 +562,8 @@ void WriteObject(YamlWriter& w, const PageObject& o, const std::string& stem) {
   out << YAML::Key << "kind" << YAML::Value << ObjectKindName(o.kind);
   out << YAML::Key << "name" << YAML::Value;
   w.Write(o.name);
-  if (o.records != FullObjectRecords(o.kind)) out << YAML::Key << "records" << YAML::Value << o.records;
+  if (o.records != FullObjectRecords(o.kind))
+    out << YAML::Key << "records" << YAML::Value << o.records;
   FieldWriter<PageObject> fields(w, o, PageObject{}, stem);
   ObjectFields(fields);
   out << YAML::EndMap;
@@ -672,7 +676,9 @@ Page ReadPage(const YamlReader& r, const YAML::Node& node) {
 
 }  // namespace
 
-int FullObjectRecords(ObjectKind kind) { return static_cast<int>(LayoutOf(kind).records.size()); }
+int FullObjectRecords(ObjectKind kind) {
+  return static_cast<int>(LayoutOf(kind).records.size());
+}
 
 void NumberImagePictures(Project& project) {
   int counter = 0;
@@ -798,7 +804,8 @@ ProjectYaml ReadProjectYaml(std::string_view text,
         r.Fail(code_page, error.what());
       }
     }
-    if (const YAML::Node key = fields.Take("key")) p.key = static_cast<uint8_t>(r.Integer(key, 1, 99));
+    if (const YAML::Node key = fields.Take("key"))
+      p.key = static_cast<uint8_t>(r.Integer(key, 1, 99));
     if (const YAML::Node startup = fields.Take("startup_options")) {
       yaml.startup_options.reset();
       if (!startup.IsNull()) yaml.startup_options = r.Text().ReadText(startup, r.At(startup));
@@ -813,7 +820,8 @@ ProjectYaml ReadProjectYaml(std::string_view text,
       option_fields.Finish();
     }
     ProjectScriptFields(fields);
-    if (const YAML::Node node = fields.Take("embedded_files")) ReadPathList(r, node, p.embedded_files);
+    if (const YAML::Node node = fields.Take("embedded_files"))
+      ReadPathList(r, node, p.embedded_files);
     if (const YAML::Node node = fields.Take("fonts")) ReadPathList(r, node, p.fonts);
     if (const YAML::Node node = fields.Take("cursors")) ReadPathList(r, node, p.cursors);
     if (const YAML::Node node = fields.Take("databases")) {

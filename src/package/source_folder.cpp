@@ -361,8 +361,8 @@ ResourceList PackedResources(const ProjectSource& source) {
     Project project = source.project;
     resources.emplace_back("PDATA", WritePackageChoosingKey(project));
   } catch (const WriteError& error) {
-    throw SourceError(std::string(kProjectFileName) + ": the project cannot be packed: " +
-                      error.what());
+    throw SourceError(std::string(kProjectFileName) +
+                      ": the project cannot be packed: " + error.what());
   }
   ResourceList rest = source.resources;
   SortResources(rest);

@@ -113,7 +113,8 @@ std::string Where(const std::string& file, const YAML::Node& node) {
 
 void EmitString(YAML::Emitter& out, std::string_view utf8) {
   bool plain_safe = IsValidUtf8(utf8);
-  for (size_t at = 0; plain_safe && at < utf8.size();) plain_safe = IsPlainSafe(*DecodeUtf8(utf8, at));
+  for (size_t at = 0; plain_safe && at < utf8.size();)
+    plain_safe = IsPlainSafe(*DecodeUtf8(utf8, at));
   if (plain_safe) {
     out << std::string(utf8);
   } else {

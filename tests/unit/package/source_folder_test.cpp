@@ -73,50 +73,67 @@ TEST(SourceFolder, BadInputIsReportedWithFileAndLine) {
   };
   const Case cases[] = {
       {"pages:\n  - name: A\n    captoin: x\n", {}, "project.yaml:3:5: unknown key 'captoin'"},
-      {"pages:\n  - name: A\n    client_width: wide\n", {},
+      {"pages:\n  - name: A\n    client_width: wide\n",
+       {},
        "project.yaml:3:19: expected a whole number from -2147483648 to 2147483647, not 'wide'"},
       {"hint_pause: 99999999999\n", {}, "project.yaml:1:13: expected a whole number"},
-      {"pages:\n  - name: A\n    objects:\n      - kind: slider\n", {},
+      {"pages:\n  - name: A\n    objects:\n      - kind: slider\n",
+       {},
        "project.yaml:4:15: unknown object kind 'slider' (known: text, edit, button, image, "
        "shape, timer, sound, video, flash, browser, plugin, listbox)"},
-      {"pages:\n  - name: A\n    objects:\n      - name: 1\n", {},
+      {"pages:\n  - name: A\n    objects:\n      - name: 1\n",
+       {},
        "project.yaml:4:9: the object has no kind"},
-      {"pages:\n  - objects:\n      - kind: text\n        visible: maybe\n", {},
+      {"pages:\n  - objects:\n      - kind: text\n        visible: maybe\n",
+       {},
        "project.yaml:4:18: expected true or false, not 'maybe'"},
-      {"pages:\n  - objects:\n      - kind: shape\n        pen_colour: [1, 2]\n", {},
+      {"pages:\n  - objects:\n      - kind: shape\n        pen_colour: [1, 2]\n",
+       {},
        "project.yaml:4:21: expected a colour [red, green, blue]"},
-      {"pages:\n  - objects:\n      - kind: timer\n        records: 9\n", {},
+      {"pages:\n  - objects:\n      - kind: timer\n        records: 9\n",
+       {},
        "project.yaml:4:18: expected a whole number from 0 to 3"},
       {"key: 100\n", {}, "project.yaml:1:6: expected a whole number from 1 to 99"},
       {"title: a\ntitle: b\n", {}, "project.yaml:2:1: key 'title' given twice"},
       {"title: [unclosed\n", {}, "project.yaml:2:1: "},
-      {"on_error: !file scripts/missing.mvs\n", {},
+      {"on_error: !file scripts/missing.mvs\n",
+       {},
        "scripts/missing.mvs: no such file in the project folder"},
-      {"on_error: !file ../outside.mvs\n", {},
+      {"on_error: !file ../outside.mvs\n",
+       {},
        "project.yaml:1:11: '../outside.mvs' is no file path inside the project folder"},
       {"on_error: !file /etc/passwd\n", {}, "is no file path inside the project folder"},
-      {"title: \xe4\xb8\xad\n", {}, "project.yaml:1:8: the text has characters outside code page 1252"},
+      {"title: \xe4\xb8\xad\n",
+       {},
+       "project.yaml:1:8: the text has characters outside code page 1252"},
       {"code_page: 4242\n", {}, "project.yaml:1:12: code page 4242 is not supported"},
       {"title: !file scripts/a.mvs\n", {}, "project.yaml:1:8: unexpected tag !file"},
-      {"on_error: !file scripts/bad.mvs\n", {{"scripts/bad.mvs", "ok\n\xff\n"}},
+      {"on_error: !file scripts/bad.mvs\n",
+       {{"scripts/bad.mvs", "ok\n\xff\n"}},
        "scripts/bad.mvs: the file is not valid UTF-8"},
-      {"threads: {digits: [1, 12]}\n", {}, "project.yaml:1:23: expected a whole number from 0 to 9"},
+      {"threads: {digits: [1, 12]}\n",
+       {},
+       "project.yaml:1:23: expected a whole number from 0 to 9"},
       {"pages: {name: A}\n", {}, "project.yaml:1:8: expected a list of pages"},
-      {"", {{"backgrounds/logo.png", "x"}},
+      {"",
+       {{"backgrounds/logo.png", "x"}},
        "backgrounds/logo.png: files in backgrounds/ are named page-N.ext"},
-      {"", {{"backgrounds/page-1.png", "x"}, {"backgrounds/page-1.jpg", "y"}},
+      {"",
+       {{"backgrounds/page-1.png", "x"}, {"backgrounds/page-1.jpg", "y"}},
        "the resource BDATAG1 is given twice"},
       {"", {{"embedded/01-a.txt", "x"}}, "embedded/01-a.txt: files in embedded/ are named"},
       {"", {{"resources/PDATA", "x"}}, "resources/PDATA: the resource PDATA is made from"},
       {"", {{"resources/sqlite3", "x"}, {"resources/SQLite3", "y"}}, "is given twice"},
       {"", {{"pictures/IDATA1.png/x", "x"}}, "asset folders hold no subfolders"},
       {"resources:\n  - name: X\n", {}, "a resource entry has exactly the keys name and file"},
-      {"resources:\n  - {name: X, file: resources/none}\n", {},
+      {"resources:\n  - {name: X, file: resources/none}\n",
+       {},
        "resources/none: no such file in the project folder"},
   };
   for (const Case& c : cases) {
     EXPECT_NE(ErrorOf(c.yaml, c.files).find(c.expected), std::string::npos)
-        << "yaml:\n" << c.yaml << "\ngave: " << ErrorOf(c.yaml, c.files);
+        << "yaml:\n"
+        << c.yaml << "\ngave: " << ErrorOf(c.yaml, c.files);
   }
 }
 
@@ -163,12 +180,21 @@ TEST(SourceFolder, ResourcesGetFilesNamedForWhatTheyAre) {
   const SourceFiles files = SourceFolderFiles(source);
   std::vector<std::string> paths;
   for (const auto& [path, bytes] : files) paths.push_back(path);
-  const std::vector<std::string> expected_paths{
-      "backgrounds/page-2.png", "embedded/1-intro.wav", "embedded/2", "embedded/3",
-      "pictures/IDATA1.jpeg",   "pictures/IDATA2.gif",  "project.yaml", "resources/#7",
-      "resources/BDATAG01",     "resources/DAFdata",    "resources/SQLite3",
-      "resources/resource-1",   "resources/resource-2", "resources/resource-3",
-      "resources/resource-4"};
+  const std::vector<std::string> expected_paths{"backgrounds/page-2.png",
+                                                "embedded/1-intro.wav",
+                                                "embedded/2",
+                                                "embedded/3",
+                                                "pictures/IDATA1.jpeg",
+                                                "pictures/IDATA2.gif",
+                                                "project.yaml",
+                                                "resources/#7",
+                                                "resources/BDATAG01",
+                                                "resources/DAFdata",
+                                                "resources/SQLite3",
+                                                "resources/resource-1",
+                                                "resources/resource-2",
+                                                "resources/resource-3",
+                                                "resources/resource-4"};
   EXPECT_EQ(paths, expected_paths);
   EXPECT_NE(files.at("project.yaml").find("  - name: bad/name\n    file: resources/resource-3"),
             std::string::npos)
@@ -221,8 +247,9 @@ TEST(SourceFolder, NoTrailerAndOtherCodePagesRoundTrip) {
   source.project.title = "\xcf\xf0\xe8\xe2\xe5\xf2";  // Cyrillic in 1251
   const SourceFiles files = SourceFolderFiles(source);
   EXPECT_NE(files.at("project.yaml").find("startup_options: ~"), std::string::npos);
-  EXPECT_NE(files.at("project.yaml").find("title: \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82"),
-            std::string::npos);
+  EXPECT_NE(
+      files.at("project.yaml").find("title: \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82"),
+      std::string::npos);
   const ProjectSource back = SourceFromFiles(files);
   EXPECT_EQ(back.project, source.project);
   EXPECT_EQ(back.startup_options, std::nullopt);

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
-#include <sys/wait.h>
 
 #include "package/native_container.h"
 #include "package/package_reader.h"
@@ -29,13 +29,25 @@ using testing::WriteBytes;
 // Texts with the bytes that are hard to keep: a byte code page 1252 lacks,
 // NUL, DEL, control bytes, line breaks of every kind, YAML syntax.
 const std::string kAwkwardTexts[] = {
-    std::string("nul\0and\x01", 8), "\x81\x8d\x8f\x90\x9d", "caf\xe9 \x80 \xff", "a\nb\r\nc\rd",
-    "- [x]: #y", " \t ", "\x7f", "~", "\"quoted\" 'single' \\back\\",
+    std::string("nul\0and\x01", 8),
+    "\x81\x8d\x8f\x90\x9d",
+    "caf\xe9 \x80 \xff",
+    "a\nb\r\nc\rd",
+    "- [x]: #y",
+    " \t ",
+    "\x7f",
+    "~",
+    "\"quoted\" 'single' \\back\\",
 };
 // Scripts: LF inside, a byte 1252 lacks, tabs, a trailing break, plain lines.
 const std::string kAwkwardScripts[] = {
-    "5(\"a\")\n5(\"b\")", "\x81\r15(\"x\")", "\t#x=1\r\t#y=2\r", "15(\"Menu\")",
-    "caf\xe9\r9", std::string("x\0y", 3), "\r\r",
+    "5(\"a\")\n5(\"b\")",
+    "\x81\r15(\"x\")",
+    "\t#x=1\r\t#y=2\r",
+    "15(\"Menu\")",
+    "caf\xe9\r9",
+    std::string("x\0y", 3),
+    "\r\r",
 };
 
 // Every field of the object away from its default, whatever its kind.
@@ -47,21 +59,47 @@ void FillEveryField(PageObject& o, int n) {
   };
   o.name = text(0);
   o.records = n % 3;
-  for (bool* flag :
-       {&o.visible, &o.enabled, &o.tab_stop, &o.word_wrap, &o.bold, &o.italic, &o.underline,
-        &o.strike_out, &o.right_to_left, &o.transparent, &o.auto_size, &o.color_events,
-        &o.read_only, &o.auto_select, &o.ctl3d, &o.default_button, &o.show_focus_rect,
-        &o.proportional, &o.stretch, &o.center, &o.loop, &o.play_with_page_start, &o.playing,
-        &o.context_menu, &o.drop_target, &o.offline, &o.selectable, &o.borders_3d,
-        &o.scroll_bars, &o.sorted, &o.multi_select, &o.shape_option, &o.pen_inverted,
-        &o.has_points})
+  for (bool* flag : {&o.visible,
+                     &o.enabled,
+                     &o.tab_stop,
+                     &o.word_wrap,
+                     &o.bold,
+                     &o.italic,
+                     &o.underline,
+                     &o.strike_out,
+                     &o.right_to_left,
+                     &o.transparent,
+                     &o.auto_size,
+                     &o.color_events,
+                     &o.read_only,
+                     &o.auto_select,
+                     &o.ctl3d,
+                     &o.default_button,
+                     &o.show_focus_rect,
+                     &o.proportional,
+                     &o.stretch,
+                     &o.center,
+                     &o.loop,
+                     &o.play_with_page_start,
+                     &o.playing,
+                     &o.context_menu,
+                     &o.drop_target,
+                     &o.offline,
+                     &o.selectable,
+                     &o.borders_3d,
+                     &o.scroll_bars,
+                     &o.sorted,
+                     &o.multi_select,
+                     &o.shape_option,
+                     &o.pen_inverted,
+                     &o.has_points})
     *flag = !*flag;
   int i = 0;
   for (int* digit : {&o.layout, &o.alignment, &o.char_case, &o.inner_bevel, &o.outer_bevel,
                      &o.bevel_kind, &o.border, &o.validation, &o.enabled_digit})
     *digit = 5 + (i++ % 3);
-  for (uint8_t* byte : {&o.password_char, &o.brush_style, &o.pen_style, &o.shape_kind,
-                        &o.quality, &o.scale_mode})
+  for (uint8_t* byte :
+       {&o.password_char, &o.brush_style, &o.pen_style, &o.shape_kind, &o.quality, &o.scale_mode})
     *byte = static_cast<uint8_t>(200 + i++);
   for (int32_t* number :
        {&o.volume, &o.left, &o.top, &o.charset, &o.font_size, &o.cursor, &o.max_length,
@@ -77,9 +115,9 @@ void FillEveryField(PageObject& o, int n) {
                          &o.ignored_36, &o.ignored_37, &o.still_record})
     *t = text(i++);
   o.points = {{-1, 2}, {2147483647, -2147483647 - 1}};
-  for (Script* s : {&o.evntMDown, &o.evntMUp, &o.evntMEnter, &o.evntMLeave, &o.evntCH,
-                    &o.evntdbl, &o.evntTimer, &o.evntStart, &o.evntFinish, &o.evntFS, &o.evntFC,
-                    &o.evntBN, &o.evntAN, &o.evntNW, &o.evntPC, &o.evntSC, &o.evntTC, &o.evntAC})
+  for (Script* s : {&o.evntMDown, &o.evntMUp, &o.evntMEnter, &o.evntMLeave, &o.evntCH, &o.evntdbl,
+                    &o.evntTimer, &o.evntStart, &o.evntFinish, &o.evntFS, &o.evntFC, &o.evntBN,
+                    &o.evntAN, &o.evntNW, &o.evntPC, &o.evntSC, &o.evntTC, &o.evntAC})
     *s = script(i++);
 }
 
@@ -128,7 +166,9 @@ TEST(SourceRoundTrip, EveryFieldSurvivesTheSourceInAnyCodePage) {
 }
 
 // A small stand-in for the player binary that native executables copy.
-const std::string kPlayer = "\x7f" "ELF stand-in player binary";
+const std::string kPlayer =
+    "\x7f"
+    "ELF stand-in player binary";
 
 ProjectSource GeneratedSource(uint32_t seed) {
   Project generated = testing::ProjectGenerator(seed).Generate(3, 2 * kObjectKindCount);
@@ -175,9 +215,9 @@ TEST(SourceRoundTrip, DecompiledExecutablesPackToTheSameBytes) {
     const ProjectSource from_native = Decompiled(NativeContainer(native));
     EXPECT_EQ(from_native.project, source.project);
     EXPECT_EQ(from_native.resources, source.resources);
-    EXPECT_EQ(BuildNativeExecutable(kPlayer, PackedResources(from_native),
-                                    from_native.startup_options),
-              native)
+    EXPECT_EQ(
+        BuildNativeExecutable(kPlayer, PackedResources(from_native), from_native.startup_options),
+        native)
         << "seed " << seed;
 
     const ProjectSource from_pe = Decompiled(PeContainer(pe));
@@ -306,8 +346,7 @@ TEST_F(ToolsTest, AProjectThatFailsToLoadIsReportedAsThePlayerDoes) {
   const LoadResult loaded = ReadPackage("not a package");
   ASSERT_TRUE(std::holds_alternative<LoadError>(loaded));
   EXPECT_EQ(run.out, InitialisationFailureText(std::get<LoadError>(loaded)) + "\n");
-  EXPECT_EQ(RunTool(Inspect((m_temp / "broken.exe") + " --decompile " + (m_temp / "x"))).status,
-            1);
+  EXPECT_EQ(RunTool(Inspect((m_temp / "broken.exe") + " --decompile " + (m_temp / "x"))).status, 1);
   EXPECT_FALSE(std::filesystem::exists(m_temp / "x"));
   EXPECT_EQ(RunTool(Pack((m_temp / "broken.exe") + " -o " + (m_temp / "out"))).status, 1);
   EXPECT_FALSE(std::filesystem::exists(m_temp / "out"));
@@ -321,13 +360,13 @@ TEST_F(ToolsTest, ArgumentsAreChecked) {
   const Case cases[] = {
       {Pack("--help"), 0},
       {Inspect("--help"), 0},
-      {Pack(kDemo), 2},                                    // no output
-      {Pack(kDemo + " -o x --pe --player y"), 2},          // --player is for native output
+      {Pack(kDemo), 2},                            // no output
+      {Pack(kDemo + " -o x --pe --player y"), 2},  // --player is for native output
       {Pack(kDemo + " -o " + (m_temp / "o") + " --bogus"), 2},
       {Inspect("a b"), 2},
       {Inspect(m_temp / "missing"), 1},
       {Pack((m_temp / "missing") + " -o " + (m_temp / "o")), 1},
-      {Inspect(kDemo + " --decompile " + kDemo), 1},      // the folder is not empty
+      {Inspect(kDemo + " --decompile " + kDemo), 1},  // the folder is not empty
   };
   for (const Case& c : cases) EXPECT_EQ(RunTool(c.command).status, c.status) << c.command;
   EXPECT_NE(RunTool(Pack("--help")).out.find("Usage: morvane-pack SRC -o OUT"), std::string::npos);

@@ -30,11 +30,11 @@ TEST(SourceText, TextsRoundTripReadablyOrAsBytes) {
   };
   const Case cases[] = {
       {1252, "Hello", "k: Hello"},
-      {1252, "caf\xe9", "k: caf\xc3\xa9"},          // converted to UTF-8
+      {1252, "caf\xe9", "k: caf\xc3\xa9"},                    // converted to UTF-8
       {1251, "\xcf\xf0\xe8", "k: \xd0\x9f\xd1\x80\xd0\xb8"},  // Cyrillic
-      {932, "\x82\xa0", "k: \xe3\x81\x82"},          // a double-byte character
-      {1252, "a\x81z", "k: !bytes \"a\\x81z\""},     // a byte 1252 lacks
-      {932, "\x82", "k: !bytes \"\\x82\""},          // a lone lead byte
+      {932, "\x82\xa0", "k: \xe3\x81\x82"},                   // a double-byte character
+      {1252, "a\x81z", "k: !bytes \"a\\x81z\""},              // a byte 1252 lacks
+      {932, "\x82", "k: !bytes \"\\x82\""},                   // a lone lead byte
       {1252, std::string("\0\x01", 2), "k: \"\\x00\\x01\""},
       {1252, "a\r\nb", "k: \"a\\r\\nb\""},
       {1252, "- x", "k: \"- x\""},
@@ -83,9 +83,9 @@ TEST(SourceText, ScriptsChooseInlineFileOrBytes) {
       {"\r", kFile, "\n"},
       {"caf\xe9\r5(\"x\")", kFile, "caf\xc3\xa9\n5(\"x\")"},
       {"a\tb", kFile, "a\tb"},
-      {"a\nb", kBytes, ""},       // LF is no line break in a script
+      {"a\nb", kBytes, ""},  // LF is no line break in a script
       {"a\r\nb", kBytes, ""},
-      {"\x81\rb", kBytes, ""},    // not in code page 1252
+      {"\x81\rb", kBytes, ""},  // not in code page 1252
       {"x\x01y", kBytes, ""},
       {"x\x85y", kInline, ""},  // an ellipsis in 1252, not a C1 control
       {"x\x85\ry", kFile, "x\xe2\x80\xa6\ny"},
@@ -127,7 +127,8 @@ TEST(SourceText, RejectsUnknownCodePagesAndBadBytesForms) {
   EXPECT_THROW(SourceText(99999), SourceError);
   EXPECT_NO_THROW(SourceText(1251));
   const SourceText text(1252);
-  const YAML::Node node = YAML::Load("a: !bytes \"\\u0100\"\nb: !weird x\nc: [1]\nd: \xe4\xb8\xad\n");
+  const YAML::Node node =
+      YAML::Load("a: !bytes \"\\u0100\"\nb: !weird x\nc: [1]\nd: \xe4\xb8\xad\n");
   EXPECT_THROW(text.ReadText(node["a"], "t"), SourceError);
   EXPECT_THROW(text.ReadText(node["b"], "t"), SourceError);
   EXPECT_THROW(text.ReadText(node["c"], "t"), SourceError);
