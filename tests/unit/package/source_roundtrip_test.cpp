@@ -302,6 +302,17 @@ ToolRun RunTool(const std::string& command) {
   return run;
 }
 
+// Each argument in single quotes, for the shell that popen runs.
+std::string Command(const std::string& program, std::initializer_list<std::string> args) {
+  std::string command = "'" + program + "'";
+  for (const std::string& arg : args) {
+    command += " '";
+    for (char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += "'";
+  }
+  return command;
+}
+
 class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -310,45 +321,47 @@ class ToolsTest : public ::testing::Test {
         GTEST_SKIP() << tool << " is not built in " << m_bin;
     }
   }
-  std::string Pack(const std::string& args) { return m_bin + "/morvane-pack " + args; }
-  std::string Inspect(const std::string& args) { return m_bin + "/morvane-inspect " + args; }
+  std::string Pack(std::initializer_list<std::string> args) {
+    return Command(m_bin + "/morvane-pack", args);
+  }
+  std::string Inspect(std::initializer_list<std::string> args) {
+    return Command(m_bin + "/morvane-inspect", args);
+  }
 
   std::string m_bin = MORVANE_BINARY_DIR;
   TempFolder m_temp;
 };
 
 TEST_F(ToolsTest, PackDecompilePackGivesIdenticalExecutables) {
-  const std::string player = " --player " + m_bin + "/morvane-inspect";
-  ASSERT_EQ(RunTool(Pack(kDemo + " -o " + (m_temp / "demo") + player)).status, 0);
-  ASSERT_EQ(RunTool(Pack(kDemo + " -o " + (m_temp / "demo.exe") + " --pe")).status, 0);
-  ASSERT_EQ(RunTool(Inspect((m_temp / "demo") + " --decompile " + (m_temp / "src"))).status, 0);
-  ASSERT_EQ(RunTool(Inspect((m_temp / "demo.exe") + " --decompile " + (m_temp / "src-pe"))).status,
-            0);
-  ASSERT_EQ(RunTool(Pack((m_temp / "src") + " -o " + (m_temp / "again") + player)).status, 0);
-  ASSERT_EQ(RunTool(Pack((m_temp / "src-pe") + " -o " + (m_temp / "again.exe") + " --pe")).status,
-            0);
+  const std::string player = m_bin + "/morvane-inspect";
+  ASSERT_EQ(RunTool(Pack({kDemo, "-o", m_temp / "demo", "--player", player})).status, 0);
+  ASSERT_EQ(RunTool(Pack({kDemo, "-o", m_temp / "demo.exe", "--pe"})).status, 0);
+  ASSERT_EQ(RunTool(Inspect({m_temp / "demo", "--decompile", m_temp / "src"})).status, 0);
+  ASSERT_EQ(RunTool(Inspect({m_temp / "demo.exe", "--decompile", m_temp / "src-pe"})).status, 0);
+  ASSERT_EQ(RunTool(Pack({m_temp / "src", "-o", m_temp / "again", "--player", player})).status, 0);
+  ASSERT_EQ(RunTool(Pack({m_temp / "src-pe", "-o", m_temp / "again.exe", "--pe"})).status, 0);
   EXPECT_EQ(ReadBytes(m_temp / "again"), ReadBytes(m_temp / "demo"));
   EXPECT_EQ(ReadBytes(m_temp / "again.exe"), ReadBytes(m_temp / "demo.exe"));
 
   // A project packed onto morvane-inspect shows its own summary when run.
-  const ToolRun self = RunTool(m_temp / "demo");
+  const ToolRun self = RunTool(Command(m_temp / "demo", {}));
   EXPECT_EQ(self.status, 0);
   EXPECT_NE(self.out.find("Title:            \"Morvane Demo\""), std::string::npos) << self.out;
   EXPECT_NE(self.out.find("  2  \"Showcase\"  640 x 480, 8 objects"), std::string::npos)
       << self.out;
-  EXPECT_EQ(RunTool(Inspect(kDemo)).out, self.out);
+  EXPECT_EQ(RunTool(Inspect({kDemo})).out, self.out);
 }
 
 TEST_F(ToolsTest, AProjectThatFailsToLoadIsReportedAsThePlayerDoes) {
   WriteBytes(m_temp / "broken.exe", WritePeExecutable({{"PDATA", "not a package"}}, "0\r\n"));
-  const ToolRun run = RunTool(Inspect(m_temp / "broken.exe"));
+  const ToolRun run = RunTool(Inspect({m_temp / "broken.exe"}));
   EXPECT_EQ(run.status, 1);
   const LoadResult loaded = ReadPackage("not a package");
   ASSERT_TRUE(std::holds_alternative<LoadError>(loaded));
   EXPECT_EQ(run.out, InitialisationFailureText(std::get<LoadError>(loaded)) + "\n");
-  EXPECT_EQ(RunTool(Inspect((m_temp / "broken.exe") + " --decompile " + (m_temp / "x"))).status, 1);
+  EXPECT_EQ(RunTool(Inspect({m_temp / "broken.exe", "--decompile", m_temp / "x"})).status, 1);
   EXPECT_FALSE(std::filesystem::exists(m_temp / "x"));
-  EXPECT_EQ(RunTool(Pack((m_temp / "broken.exe") + " -o " + (m_temp / "out"))).status, 1);
+  EXPECT_EQ(RunTool(Pack({m_temp / "broken.exe", "-o", m_temp / "out"})).status, 1);
   EXPECT_FALSE(std::filesystem::exists(m_temp / "out"));
 }
 
@@ -358,18 +371,19 @@ TEST_F(ToolsTest, ArgumentsAreChecked) {
     int status;
   };
   const Case cases[] = {
-      {Pack("--help"), 0},
-      {Inspect("--help"), 0},
-      {Pack(kDemo), 2},                            // no output
-      {Pack(kDemo + " -o x --pe --player y"), 2},  // --player is for native output
-      {Pack(kDemo + " -o " + (m_temp / "o") + " --bogus"), 2},
-      {Inspect("a b"), 2},
-      {Inspect(m_temp / "missing"), 1},
-      {Pack((m_temp / "missing") + " -o " + (m_temp / "o")), 1},
-      {Inspect(kDemo + " --decompile " + kDemo), 1},  // the folder is not empty
+      {Pack({"--help"}), 0},
+      {Inspect({"--help"}), 0},
+      {Pack({kDemo}), 2},                                      // no output
+      {Pack({kDemo, "-o", "x", "--pe", "--player", "y"}), 2},  // --player is for native output
+      {Pack({kDemo, "-o", m_temp / "o", "--bogus"}), 2},
+      {Inspect({"a", "b"}), 2},
+      {Inspect({m_temp / "missing"}), 1},
+      {Pack({m_temp / "missing", "-o", m_temp / "o"}), 1},
+      {Inspect({kDemo, "--decompile", kDemo}), 1},  // the folder is not empty
   };
   for (const Case& c : cases) EXPECT_EQ(RunTool(c.command).status, c.status) << c.command;
-  EXPECT_NE(RunTool(Pack("--help")).out.find("Usage: morvane-pack SRC -o OUT"), std::string::npos);
+  EXPECT_NE(RunTool(Pack({"--help"})).out.find("Usage: morvane-pack SRC -o OUT"),
+            std::string::npos);
 }
 
 }  // namespace
