@@ -5,6 +5,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-# Until the player window exists, show what the default project holds.
+# The demo project packed into a copy of the player. Until the player window
+# exists, the copy is of morvane-inspect, which shows what the project holds.
 ./build/morvane-pack examples/demo -o build/morvane-demo
-./build/morvane-inspect build/morvane-demo
+./build/morvane-demo
