@@ -1,5 +1,6 @@
 #include "package/package_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "package/object_layout.h"
@@ -19,8 +20,7 @@ constexpr std::string_view kNoKeyMessage =
 constexpr std::string_view kScriptSeparator{"\x03\x04\x05", 3};
 
 std::string ScriptText(std::string plain) {
-  for (char& c : plain)
-    if (c == '\x01') c = '\r';
+  std::replace(plain.begin(), plain.end(), '\x01', '\r');
   return plain;
 }
 
@@ -263,9 +263,9 @@ class PackageReader {
   void ReadPageRecord(std::string_view stored) {
     Page& page = m_project.pages.back();
     page.records = m_slot - 11;
-    const std::string plain = Plain(stored);
+    std::string plain = Plain(stored);
     switch (m_slot) {
-      case 12: page.caption = plain; break;
+      case 12: page.caption = std::move(plain); break;
       case 13: page.client_width = StrToInt(plain); break;
       case 14: page.client_height = StrToInt(plain); break;
       case 15: page.alpha = StrToInt(plain); break;
@@ -284,10 +284,10 @@ class PackageReader {
       case 28: page.transition_size = StrToInt(plain); break;
       case 29: page.transition_block_height = StrToInt(plain); break;
       case 30: page.mask_path = plain; break;
-      case 31: page.on_show = ScriptText(plain); break;
-      case 32: page.on_close = ScriptText(plain); break;
-      case 33: page.on_resize = ScriptText(plain); break;
-      case 34: page.on_wheel = ScriptText(plain); break;
+      case 31: page.on_show = ScriptText(std::move(plain)); break;
+      case 32: page.on_close = ScriptText(std::move(plain)); break;
+      case 33: page.on_resize = ScriptText(std::move(plain)); break;
+      case 34: page.on_wheel = ScriptText(std::move(plain)); break;
       default: break;
     }
   }
@@ -390,7 +390,9 @@ class PackageReader {
         // Only an image passes over a bad size.
         o.*slot.optional = o.kind == ObjectKind::Image ? ParseInt32(plain) : StrToInt(plain);
         break;
-      case RecordSlot::kText: o.*slot.text = slot.script ? ScriptText(plain) : plain; break;
+      case RecordSlot::kText:
+        o.*slot.text = slot.script ? ScriptText(std::move(plain)) : std::move(plain);
+        break;
       case RecordSlot::kPicture:
         o.picture_name = plain;
         o.picture_index = ++m_image_counter;
