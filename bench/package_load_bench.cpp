@@ -25,6 +25,7 @@ constexpr int kObjectsPerPage = 50;
 constexpr size_t kResourceBytes = 20u << 20;
 
 struct Fixture {
+  std::string pdata;
   std::string path;
   uint64_t size = 0;
   size_t pdata_size = 0;
@@ -53,6 +54,7 @@ const Fixture& BigProject() {
     std::ofstream(f.path, std::ios::binary) << BuildNativeExecutable(player, resources, "0\r\n");
     f.size = std::filesystem::file_size(f.path);
     f.pdata_size = pdata_size;
+    f.pdata = resources.front().second;
     return f;
   }();
   return fixture;
@@ -83,6 +85,14 @@ void BM_LoadModel(benchmark::State& state) {
   state.counters["package_MB"] = static_cast<double>(f.pdata_size) / (1 << 20);
 }
 BENCHMARK(BM_LoadModel)->Unit(benchmark::kMillisecond);
+
+// The package alone: the records of 10,000 objects.
+void BM_ReadPackage(benchmark::State& state) {
+  const Fixture& f = BigProject();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadPackage(f.pdata).index());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.pdata.size()));
+}
+BENCHMARK(BM_ReadPackage)->Unit(benchmark::kMillisecond);
 
 void BM_LoadModelAndEveryResource(benchmark::State& state) {
   const Fixture& f = BigProject();
