@@ -1,0 +1,113 @@
+#pragma once
+
+// The process-wide state the built-in functions read, in one object handed to
+// the evaluators: the stage, the drive table, the player's folders, the
+// registry and INI accessors, the clock, the random generator and the result
+// list of the last file search. The script layer writes the parts its actions
+// change (the open INI file, the search results, the registry key).
+//
+// Thread-safe: each part locks for itself.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "expr/stage.h"
+#include "package/path_macros.h"
+#include "platform/drive_table.h"
+#include "platform/ini_file.h"
+#include "platform/registry_store.h"
+
+namespace morvane {
+
+// The local date and time of the moment.
+struct LocalTime {
+  int year = 2000;
+  int month = 1;  // 1-12
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int weekday = 6;  // 0 Sunday ... 6 Saturday
+};
+
+LocalTime SystemLocalTime();
+
+struct EnvironmentOptions {
+  // The host folder that is drive C: (it gets windows\, windows\system32\ and
+  // windows\temp\). Empty: $MORVANE_PREFIX, else ~/.local/share/morvane/prefix.
+  std::string prefix;
+  // The host path of the project file; the exe folder is its folder, seen
+  // through Z:. Empty: the running program.
+  std::string exe_host_path;
+  // The registry database; empty: "registry.db" in the prefix. "-" for none.
+  std::string registry_file;
+  int code_page = kDefaultCodePage;
+  // Whether mounted removable media get drive letters.
+  bool removable_media = true;
+};
+
+class Environment {
+ public:
+  // A stage and nothing else: no registry, an empty drive table, folders
+  // under C:. For callers that set up the rest themselves.
+  explicit Environment(Stage& stage, int code_page = kDefaultCodePage);
+  // The usual set-up: the prefix created, C: and Z: mapped, the registry open.
+  // Throws std::runtime_error when the prefix cannot be made.
+  static std::unique_ptr<Environment> Create(Stage& stage, const EnvironmentOptions& options);
+
+  Stage& stage() { return *m_stage; }
+  DriveTable& drives() { return m_drives; }
+  RegistryAccessor& registry() { return *m_registry; }
+  int code_page() const { return m_code_page; }
+
+  // Windows paths, each ending in "\".
+  const std::string& exe_folder() const { return m_exe_folder; }
+  const std::string& windows_folder() const { return m_windows_folder; }
+  const std::string& temp_folder() const { return m_temp_folder; }
+  // The program's own path (a Windows path).
+  const std::string& exe_path() const { return m_exe_path; }
+  void SetFolders(std::string exe_path, std::string windows_folder, std::string temp_folder);
+  MacroFolders macro_folders() const;
+
+  // Replaces the clock, for tests.
+  void SetClock(std::function<LocalTime()> clock);
+  LocalTime Now() const;
+
+  // A whole number r with 0 <= r < range; 0 when range < 1.
+  int64_t Random(int64_t range);
+  void SeedRandom(uint64_t seed);
+
+  // The file-search result list: nothing before the first search.
+  void SetSearchResults(std::vector<std::string> names);
+  std::optional<std::vector<std::string>> SearchResults() const;
+
+  // The INI file the INI actions bound, by host path; nothing before.
+  void BindIniFile(std::string host_path);
+  std::optional<IniFile> BoundIniFile() const;
+
+ private:
+  Stage* m_stage;
+  int m_code_page;
+  DriveTable m_drives;
+  std::unique_ptr<RegistryStore> m_registry_store;
+  std::unique_ptr<RegistryAccessor> m_registry;
+  std::string m_exe_folder = "C:\\";
+  std::string m_windows_folder = "C:\\windows\\";
+  std::string m_temp_folder = "C:\\windows\\temp\\";
+  std::string m_exe_path = "C:\\player.exe";
+
+  mutable std::mutex m_mutex;
+  // --- The following fields are protected by m_mutex.
+  std::function<LocalTime()> m_clock = SystemLocalTime;
+  std::mt19937_64 m_random{std::random_device{}()};
+  std::optional<std::vector<std::string>> m_search_results;
+  std::optional<IniFile> m_ini;
+};
+
+}  // namespace morvane

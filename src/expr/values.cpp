@@ -1,0 +1,111 @@
+#include "expr/values.h"
+
+#include "expr/eval_error.h"
+#include "util/number_text.h"
+
+namespace morvane {
+namespace {
+
+// Whether the name is canonical as it stands: no space, no upper-case letter,
+// no index. Most names are, and they need no copy.
+bool IsPlainCanonical(std::string_view name) {
+  for (char c : name) {
+    if (c == ' ' || c == '[' || (c >= 'A' && c <= 'Z')) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void TValues::SetIndexEvaluator(IndexEvaluator* evaluator) {
+  std::lock_guard lock(m_mutex);
+  m_index_evaluator = evaluator;
+}
+
+IndexEvaluator* TValues::GetIndexEvaluator() const {
+  std::lock_guard lock(m_mutex);
+  return m_index_evaluator;
+}
+
+std::string TValues::CanonicalName(std::string_view name, IndexEvaluator* evaluator) const {
+  std::string canonical;
+  canonical.reserve(name.size());
+  for (char c : name) {
+    if (c == ' ') continue;
+    canonical.push_back(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+  }
+  const size_t open = canonical.find('[');
+  if (open == std::string::npos) return canonical;
+  // The last character is taken for the closing bracket, whatever it is.
+  const size_t after = canonical.size() - open - 1;
+  const std::string index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
+  IndexEvaluator* use = evaluator ? evaluator : GetIndexEvaluator();
+  if (!use) throw EvalError();
+  const std::optional<int64_t> index = RoundHalfEven(use->EvaluateIndex(index_text));
+  if (!index) throw EvalError();
+  canonical.resize(open);
+  canonical += '[';
+  canonical += std::to_string(*index);
+  canonical += ']';
+  return canonical;
+}
+
+template <typename T, typename Use>
+auto TValues::WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* evaluator,
+                        const T& fallback, Use&& use) {
+  std::string owned;
+  if (!IsPlainCanonical(name)) {
+    owned = CanonicalName(name, evaluator);
+    name = owned;
+  }
+  std::lock_guard lock(m_mutex);
+  auto it = space.index.find(name);
+  if (it == space.index.end()) {
+    space.entries.emplace_back(std::string(name), fallback);
+    it = space.index.emplace(std::string(name), space.entries.size() - 1).first;
+  }
+  return use(space.entries[it->second].second);
+}
+
+double TValues::GetNumber(std::string_view name, IndexEvaluator* evaluator) {
+  return WithEntry(m_numbers, name, evaluator, 0.0, [](double& v) { return v; });
+}
+
+std::string TValues::GetString(std::string_view name, IndexEvaluator* evaluator) {
+  return WithEntry(m_strings, name, evaluator, std::string(),
+                   [](std::string& v) { return std::string(v); });
+}
+
+bool TValues::GetBoolean(std::string_view name, IndexEvaluator* evaluator) {
+  return WithEntry(m_booleans, name, evaluator, false, [](bool& v) { return v; });
+}
+
+void TValues::SetNumber(std::string_view name, double value, IndexEvaluator* evaluator) {
+  WithEntry(m_numbers, name, evaluator, value, [&](double& v) { v = value; });
+}
+
+void TValues::SetString(std::string_view name, std::string_view value, IndexEvaluator* evaluator) {
+  WithEntry(m_strings, name, evaluator, std::string(),
+            [&](std::string& v) { v.assign(value.data(), value.size()); });
+}
+
+void TValues::SetBoolean(std::string_view name, bool value, IndexEvaluator* evaluator) {
+  WithEntry(m_booleans, name, evaluator, value, [&](bool& v) { v = value; });
+}
+
+std::vector<std::pair<std::string, double>> TValues::Numbers() const {
+  std::lock_guard lock(m_mutex);
+  return {m_numbers.entries.begin(), m_numbers.entries.end()};
+}
+
+std::vector<std::pair<std::string, std::string>> TValues::Strings() const {
+  std::lock_guard lock(m_mutex);
+  return {m_strings.entries.begin(), m_strings.entries.end()};
+}
+
+std::vector<std::pair<std::string, bool>> TValues::Booleans() const {
+  std::lock_guard lock(m_mutex);
+  return {m_booleans.entries.begin(), m_booleans.entries.end()};
+}
+
+}  // namespace morvane

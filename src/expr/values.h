@@ -1,0 +1,90 @@
+#pragma once
+
+// `TValues`: the one store of script variables. Three separate name spaces
+// (numbers, strings, truth values) of variables that exist from their first
+// read or write until the process ends.
+//
+// Names are canonical before use: spaces removed, A-Z lowered, and one index
+// in square brackets evaluated as a numeric expression and rounded (halves to
+// even), so "A [1+1]" and "a[2]" are one variable. Reading a missing variable
+// creates it with 0, "" or false.
+//
+// Thread-safe. The lock is never held while an index is evaluated: that
+// evaluation reads the store itself.
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace morvane {
+
+// Evaluates the index text of an array name. Raises EvalError on failure.
+class IndexEvaluator {
+ public:
+  virtual ~IndexEvaluator() = default;
+  virtual double EvaluateIndex(std::string_view text) = 0;
+};
+
+class TValues {
+ public:
+  enum class Kind { kNumber, kString, kBoolean };
+
+  TValues() = default;
+  TValues(const TValues&) = delete;
+  TValues& operator=(const TValues&) = delete;
+
+  // The evaluator for indexes of the calls that do not name one.
+  void SetIndexEvaluator(IndexEvaluator* evaluator);
+  IndexEvaluator* GetIndexEvaluator() const;
+
+  // `name` as the script wrote it, without its prefix character. All raise
+  // EvalError when the name holds an index that does not evaluate; the store
+  // is then unchanged.
+  double GetNumber(std::string_view name, IndexEvaluator* evaluator = nullptr);
+  std::string GetString(std::string_view name, IndexEvaluator* evaluator = nullptr);
+  bool GetBoolean(std::string_view name, IndexEvaluator* evaluator = nullptr);
+  void SetNumber(std::string_view name, double value, IndexEvaluator* evaluator = nullptr);
+  void SetString(std::string_view name, std::string_view value,
+                 IndexEvaluator* evaluator = nullptr);
+  void SetBoolean(std::string_view name, bool value, IndexEvaluator* evaluator = nullptr);
+
+  // The canonical form of a name.
+  std::string CanonicalName(std::string_view name, IndexEvaluator* evaluator = nullptr) const;
+
+  // The variables of each kind in the order they were created.
+  std::vector<std::pair<std::string, double>> Numbers() const;
+  std::vector<std::pair<std::string, std::string>> Strings() const;
+  std::vector<std::pair<std::string, bool>> Booleans() const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+  template <typename T>
+  struct Space {
+    // Entries in creation order; a deque keeps them in place as it grows.
+    std::deque<std::pair<std::string, T>> entries;
+    std::unordered_map<std::string, size_t, Hash, std::equal_to<>> index;
+  };
+
+  // Runs `use` on the entry of the canonical name, created with `fallback`
+  // when missing, under the lock.
+  template <typename T, typename Use>
+  auto WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* evaluator,
+                 const T& fallback, Use&& use);
+
+  IndexEvaluator* m_index_evaluator = nullptr;
+  mutable std::mutex m_mutex;
+  // --- The following fields are protected by m_mutex.
+  Space<double> m_numbers;
+  Space<std::string> m_strings;
+  Space<bool> m_booleans;
+};
+
+}  // namespace morvane
