@@ -1,0 +1,98 @@
+#include "player/automation/options.h"
+
+#include <charconv>
+
+namespace morvane {
+namespace {
+
+std::optional<int> ParseInt(const std::string& text) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+const char* PlayerUsage() {
+  return "Usage: morvane-player [options] [PROJECT]\n"
+         "\n"
+         "Runs a Morvane project. PROJECT is a project executable (Windows or native)\n"
+         "or a project source folder; without it the player runs the project carried\n"
+         "by its own executable.\n"
+         "\n"
+         "Options:\n"
+         "  --headless          run without a display; message boxes are answered\n"
+         "                      from --answers\n"
+         "  --answers LIST      comma-separated message-box answers (1 OK, 2 Cancel,\n"
+         "                      3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No); once used\n"
+         "                      up, every box takes its default button\n"
+         "  --trace FILE        write one JSON object per line for every message box,\n"
+         "                      page shown or hidden, and the exit\n"
+         "  --quit-after MS     end the program after MS milliseconds\n"
+         "  --dump-vars FILE    write the variables as JSON when the program ends\n"
+         "  --screenshot DIR    at the end, write page<N>.png for every visible page\n"
+         "  --input FILE        play mouse and keyboard steps from FILE\n"
+         "  --codepage N        the code page of texts in fonts of character set 0 or 1\n"
+         "                      (default: guessed from the project's fonts)\n"
+         "  -h, --help          show this help\n";
+}
+
+ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
+  ParsedOptions parsed;
+  PlayerOptions& o = parsed.options;
+  auto fail = [&](std::string message) {
+    parsed.error = std::move(message);
+    return parsed;
+  };
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    auto value = [&]() -> std::optional<std::string> {
+      if (i + 1 >= arguments.size()) return std::nullopt;
+      return arguments[++i];
+    };
+    if (arg == "-h" || arg == "--help") {
+      o.help = true;
+    } else if (arg == "--headless") {
+      o.headless = true;
+    } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
+               arg == "--dump-vars" || arg == "--screenshot" || arg == "--input" ||
+               arg == "--codepage") {
+      std::optional<std::string> v = value();
+      if (!v) return fail("option " + arg + " needs a value");
+      if (arg == "--answers") {
+        size_t start = 0;
+        while (start <= v->size()) {
+          size_t comma = v->find(',', start);
+          if (comma == std::string::npos) comma = v->size();
+          std::string item = v->substr(start, comma - start);
+          std::optional<int> n = ParseInt(item);
+          if (!n) return fail("--answers: '" + item + "' is not a button number");
+          o.answers.push_back(*n);
+          start = comma + 1;
+        }
+      } else if (arg == "--quit-after" || arg == "--codepage") {
+        std::optional<int> n = ParseInt(*v);
+        if (!n || *n < 0) return fail(arg + ": '" + *v + "' is not a number");
+        (arg == "--quit-after" ? o.quit_after_ms : o.code_page) = *n;
+      } else if (arg == "--trace") {
+        o.trace_file = *v;
+      } else if (arg == "--dump-vars") {
+        o.dump_vars_file = *v;
+      } else if (arg == "--screenshot") {
+        o.screenshot_dir = *v;
+      } else {
+        o.input_file = *v;
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return fail("unknown option " + arg);
+    } else if (o.project.empty()) {
+      o.project = arg;
+    } else {
+      return fail("more than one project given: " + arg);
+    }
+  }
+  return parsed;
+}
+
+}  // namespace morvane

@@ -1,0 +1,33 @@
+#pragma once
+
+// The player's command line.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+struct PlayerOptions {
+  std::string project;  // empty: the running executable
+  bool headless = false;
+  std::vector<int> answers;
+  std::string trace_file;
+  std::optional<int> quit_after_ms;
+  std::string dump_vars_file;
+  std::string screenshot_dir;
+  std::string input_file;
+  std::optional<int> code_page;  // else guessed from the project's fonts
+  bool help = false;
+};
+
+struct ParsedOptions {
+  PlayerOptions options;
+  std::string error;  // not empty: the arguments were refused
+};
+
+ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments);
+
+const char* PlayerUsage();
+
+}  // namespace morvane

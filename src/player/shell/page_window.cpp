@@ -1,0 +1,263 @@
+#include "player/shell/page_window.h"
+
+#include "expr/values.h"
+#include "player/assets/background.h"
+#include "player/assets/fonts.h"
+#include "player/shell/player.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace morvane {
+
+// The page's client area: background and objects.
+class PageSurface : public QWidget {
+ public:
+  PageSurface(TQMForm& form, QWidget* parent) : QWidget(parent), m_form(form) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    m_form.PaintPage(painter, rect());
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    // Border kind 2: the page is dragged by its background.
+    if (event->button() == Qt::LeftButton && m_form.m_player.drag_by_background()) {
+      m_drag_offset = event->globalPosition().toPoint() - m_form.frameGeometry().topLeft();
+      m_dragging = true;
+    }
+    QWidget::mousePressEvent(event);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
+      m_form.move(event->globalPosition().toPoint() - m_drag_offset);
+    }
+    QWidget::mouseMoveEvent(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton) m_dragging = false;
+    QWidget::mouseReleaseEvent(event);
+  }
+
+ private:
+  TQMForm& m_form;
+  QPoint m_drag_offset;
+  bool m_dragging = false;
+};
+
+namespace {
+
+QColor ToQColor(const Colour& c) { return QColor(c.r, c.g, c.b); }
+
+}  // namespace
+
+TQMForm::TQMForm(Player& player, int number, const Page& page)
+    : QWidget(nullptr), m_player(player), m_number(number), m_page(page) {
+  setObjectName(QStringLiteral("QM_APPLICATION_FORM%1").arg(number));
+  setAttribute(Qt::WA_QuitOnClose, false);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  const PageOptions& o = page.options;
+  if (o.horizontal_scroll || o.vertical_scroll) {
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(o.horizontal_scroll ? Qt::ScrollBarAsNeeded
+                                                               : Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(o.vertical_scroll ? Qt::ScrollBarAsNeeded
+                                                           : Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(true);
+    m_surface = new PageSurface(*this, nullptr);
+    m_scroll->setWidget(m_surface);
+    layout->addWidget(m_scroll);
+  } else {
+    m_surface = new PageSurface(*this, this);
+    layout->addWidget(m_surface);
+  }
+  m_surface->setObjectName(QStringLiteral("QM_FORM_BACKGROUND"));
+  m_surface->setAutoFillBackground(false);
+  m_surface->setAttribute(Qt::WA_OpaquePaintEvent, !o.colour_key);
+
+  setWindowTitle(PackageText(page.caption, 1, player.code_page()));
+  if (o.right_to_left) setLayoutDirection(Qt::RightToLeft);
+  m_show_timer.setSingleShot(true);
+  m_show_timer.setInterval(1);
+  QObject::connect(&m_show_timer, &QTimer::timeout, [this] { OnShowTimer(); });
+  player.cursors().Apply(*m_surface, page.cursor);
+  LoadBackground();
+}
+
+void TQMForm::LoadBackground() {
+  std::optional<std::string> bytes =
+      m_player.project_container().Resource("BDATAG" + std::to_string(m_number));
+  if (!bytes) return;
+  QImage image = DecodeBackground(*bytes);
+  bytes.reset();
+  if (image.isNull()) return;
+  image = AdjustBackground(std::move(image), m_page);
+  const PageOptions& o = m_page.options;
+  if (o.background_transparent) {
+    const Colour& c = o.background_transparent_colour;
+    image = KeyOutColour(image, qRgb(c.r, c.g, c.b));
+  }
+  m_background = std::move(image);
+}
+
+void TQMForm::PaintPage(QPainter& painter, const QRect& area) {
+  const PageOptions& o = m_page.options;
+  painter.fillRect(area, ToQColor(o.page_colour));
+  DrawBackground(painter, area, m_background, o.draw_style, o.smooth_background);
+  if (o.frame) {
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+  }
+}
+
+void TQMForm::ApplyPageGeometry() {
+  const PageOptions& o = m_page.options;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QRect screen_rect = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+  QRect work = screen ? screen->availableGeometry() : screen_rect;
+
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  bool sizeable = o.resizable && (o.border_kind == 0 || o.border_kind == 1);
+  if (o.border_kind == 1) flags |= Qt::Tool;
+  if (o.border_kind >= 2) flags = Qt::Window | Qt::FramelessWindowHint;
+  if (o.border_kind < 2) {
+    if (o.system_menu) {
+      flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+      if (o.minimize_icon) flags |= Qt::WindowMinimizeButtonHint;
+      if (o.maximize_icon && sizeable) flags |= Qt::WindowMaximizeButtonHint;
+      if (o.help_icon) flags |= Qt::WindowContextHelpButtonHint;
+    }
+  }
+  if (o.stay_on_top) flags |= Qt::WindowStaysOnTopHint;
+  setWindowFlags(flags);
+
+  int width = m_page.client_width == -1 ? screen_rect.width() : m_page.client_width;
+  int height = m_page.client_height == -1 ? screen_rect.height() : m_page.client_height;
+  width = std::clamp(width, 1, 16384);
+  height = std::clamp(height, 1, 16384);
+  if (sizeable) {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(width, height);
+  } else {
+    setFixedSize(width, height);
+  }
+  if (o.position == 0) {
+    // Centred in the work area; the frame counts, as the window's outer size.
+    QSize outer = frameGeometry().size().expandedTo(QSize(width, height));
+    move(work.left() + work.width() / 2 - outer.width() / 2,
+         work.top() + work.height() / 2 - outer.height() / 2);
+  } else {
+    move(0, 0);
+  }
+  if (o.alpha_blend) setWindowOpacity(std::clamp(m_page.alpha, 0, 255) / 255.0);
+  if (o.colour_key) {
+    setAttribute(Qt::WA_TranslucentBackground, false);
+    UpdateColourKeyMask();
+  }
+}
+
+void TQMForm::UpdateColourKeyMask() {
+  if (!m_page.options.colour_key) return;
+  QImage picture = Picture();
+  if (picture.isNull()) return;
+  const Colour& k = m_page.options.key_colour;
+  QImage mask = picture.createMaskFromColor(qRgb(k.r, k.g, k.b), Qt::MaskOutColor);
+  setMask(QBitmap::fromImage(mask));
+}
+
+QImage TQMForm::Picture() {
+  QWidget& target = m_scroll ? static_cast<QWidget&>(*m_scroll) : *m_surface;
+  if (!m_scroll && m_surface->size() != size()) m_surface->resize(size());
+  return target.grab().toImage();
+}
+
+void TQMForm::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (m_page.options.colour_key && isVisible()) UpdateColourKeyMask();
+  if (!m_player.terminating()) m_player.RunResizeScript(*this);
+}
+
+void TQMForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous() || m_player.terminating()) return;
+  m_player.trace().Write("show", {{"page", m_number}});
+  m_closing_state.clear();
+  // Headless there is no window manager to activate what is shown.
+  if (m_player.headless()) activateWindow();
+  m_player.NoteActivePage(m_number);
+  m_show_timer.start();
+}
+
+void TQMForm::OnShowTimer() {
+  if (m_player.terminating()) return;
+  if (m_show_timer.interval() == 2) {
+    // The exit request of the page actions.
+    m_player.EndProgram();
+    return;
+  }
+  if (QWidget* focus = focusWidget()) focus->clearFocus();
+  m_player.RunScript(m_page.on_show, *this);
+}
+
+void TQMForm::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (event->spontaneous() || m_player.terminating()) return;
+  m_player.trace().Write("hide", {{"page", m_number}});
+  if (m_closing_state == "close") return;
+  m_closing_state = "hide";
+  m_player.values().SetBoolean("_close", true);
+  m_player.RunScript(m_page.on_close, *this);
+}
+
+void TQMForm::closeEvent(QCloseEvent* event) {
+  if (m_player.terminating()) {
+    event->accept();
+    return;
+  }
+  if (m_closing_state != "hide") {
+    m_closing_state = "close";
+    m_player.values().SetBoolean("_close", true);
+    m_player.RunScript(m_page.on_close, *this);
+  }
+  bool close = m_player.values().GetBoolean("_close");
+  if (!close) {
+    event->ignore();
+    return;
+  }
+  if (m_number == 1) {
+    event->ignore();
+    m_player.EndProgram();
+    return;
+  }
+  int visible = 0;
+  for (int n = 1; n <= m_player.PageCount(); ++n) {
+    if (TQMForm* form = m_player.GetFormByNum(n); form && form->isVisible()) ++visible;
+  }
+  if (visible == 1 && m_player.minimize_on_close()) {
+    event->ignore();
+    m_player.EndProgram();
+    return;
+  }
+  event->accept();
+}
+
+void TQMForm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    m_player.NoteActivePage(m_number);
+  }
+}
+
+}  // namespace morvane

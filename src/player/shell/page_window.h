@@ -1,0 +1,62 @@
+#pragma once
+
+// `TQMForm`: the window of one page. Page 1 is the main window. Page objects
+// go on `surface()`, which lies inside a scroll area when the page has scroll
+// bars.
+
+#include "package/project_model.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <string>
+
+class QScrollArea;
+
+namespace morvane {
+
+class Player;
+
+class TQMForm : public QWidget {
+ public:
+  TQMForm(Player& player, int number, const Page& page);
+
+  int number() const { return m_number; }
+  const Page& page() const { return m_page; }
+  QWidget& surface() { return *m_surface; }
+  // "", "hide" or "close".
+  const std::string& closing_state() const { return m_closing_state; }
+
+  // Applies the page record: border kind and icons, client size, position,
+  // colours, transparency. Called once every page exists.
+  void ApplyPageGeometry();
+  // The picture of the client area as the page draws it.
+  QImage Picture();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  friend class PageSurface;
+  void LoadBackground();
+  void PaintPage(QPainter& painter, const QRect& area);
+  void UpdateColourKeyMask();
+  void OnShowTimer();
+
+  Player& m_player;
+  int m_number;
+  const Page& m_page;
+  QWidget* m_surface = nullptr;
+  QScrollArea* m_scroll = nullptr;
+  QImage m_background;  // adjusted and keyed once, at load
+  QTimer m_show_timer;
+  std::string m_closing_state;
+};
+
+}  // namespace morvane

@@ -1,0 +1,439 @@
+#include "player/shell/player.h"
+
+#include "package/package_reader.h"
+#include "package/path_macros.h"
+#include "package/source_folder.h"
+#include "package/trailer.h"
+#include "player/shell/input_playback.h"
+#include "player/shell/load_window.h"
+#include "player/shell/page_window.h"
+#include "player/shell/player_stage.h"
+#include "util/ascii_case.h"
+#include "util/code_page.h"
+#include "util/number_text.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace morvane {
+namespace {
+
+std::string ReadFile(const std::string& path, bool& ok) {
+  std::ifstream in(path, std::ios::binary);
+  ok = bool(in);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<int> MessageBoxButtons(int flags) {
+  switch (flags & 0xf) {
+    case kMbOkCancel: return {1, 2};
+    case kMbAbortRetryIgnore: return {3, 4, 5};
+    case kMbYesNoCancel: return {6, 7, 2};
+    case kMbYesNo: return {6, 7};
+    case kMbRetryCancel: return {4, 2};
+    case 6: return {2, 10, 11};  // cancel, try again, continue
+    default: return {1};
+  }
+}
+
+QMessageBox::StandardButton QtButton(int result) {
+  switch (result) {
+    case 1: return QMessageBox::Ok;
+    case 2: return QMessageBox::Cancel;
+    case 3: return QMessageBox::Abort;
+    case 4: return QMessageBox::Retry;
+    case 5: return QMessageBox::Ignore;
+    case 6: return QMessageBox::Yes;
+    case 7: return QMessageBox::No;
+    case 10: return QMessageBox::Retry;
+    case 11: return QMessageBox::Ignore;
+    default: return QMessageBox::Ok;
+  }
+}
+
+// The application title before the package names one: the executable's name.
+std::string FallbackTitle(const std::string& path) {
+  std::filesystem::path p(path);
+  std::string stem = p.stem().string();
+  return stem.empty() ? p.filename().string() : stem;
+}
+
+}  // namespace
+
+int DefaultMessageBoxResult(int flags) {
+  std::vector<int> buttons = MessageBoxButtons(flags);
+  size_t index = size_t((flags >> 8) & 0xf);
+  return index < buttons.size() ? buttons[index] : buttons.front();
+}
+
+Player::Player(PlayerOptions options, std::vector<std::string> command_line)
+    : m_options(std::move(options)), m_command_line(std::move(command_line)) {
+  m_answers = m_options.answers;
+  m_stage = std::make_unique<PlayerStage>(*this);
+  m_stage->SetCommandLine(m_command_line);
+}
+
+Player::~Player() {
+  TerminateApp();
+  m_input.reset();
+  m_pages.clear();
+}
+
+bool Player::Fail(std::string_view caption, std::string_view text, int flags) {
+  MessageBox(caption, text, flags);
+  EndProgram(1);
+  return false;
+}
+
+bool Player::Start() {
+  if (!m_trace.Open(m_options.trace_file)) {
+    std::fprintf(stderr, "morvane-player: cannot write the trace file %s\n",
+                 m_options.trace_file.c_str());
+  }
+  m_project_path = m_options.project;
+  if (m_project_path.empty()) {
+    std::error_code ec;
+    m_project_path = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  }
+
+  std::optional<std::string> trailer;
+  try {
+    m_container = OpenContainer(m_project_path);
+    trailer = m_container->Trailer();
+  } catch (const std::exception&) {
+    m_container.reset();
+  }
+  if (!m_container) return Fail("QM.SYNTX ERR", "Executable file is corrupted.", kMbIconError);
+
+  std::unique_ptr<TQMLoad> load_window;
+  if (trailer && WantsLoadingWindow(*trailer)) {
+    load_window = std::make_unique<TQMLoad>();
+    load_window->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+
+  LoadResult loaded = LoadProject(*m_container);
+  if (const LoadError* error = std::get_if<LoadError>(&loaded)) {
+    load_window.reset();
+    return Fail(FallbackTitle(m_project_path), InitialisationFailureText(*error),
+                kMbIconExclamation);
+  }
+  m_project = std::move(std::get<Project>(loaded));
+  m_code_page = m_options.code_page ? *m_options.code_page : GuessCodePage(m_project);
+  QGuiApplication::setApplicationDisplayName(QString());
+  QCoreApplication::setApplicationName(
+      QString::fromStdString(ToUtf8(m_project.title, m_code_page)));
+
+  EnvironmentOptions env;
+  env.exe_host_path = m_project_path;
+  env.code_page = m_code_page;
+  try {
+    m_environment = Environment::Create(*m_stage, env);
+  } catch (const std::exception& e) {
+    load_window.reset();
+    return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
+  }
+
+  // What the first page header brings: extraction, fonts, cursors.
+  if (!m_project.pages.empty()) {
+    ExtractEmbeddedFiles(load_window.get());
+    RegisterFonts();
+    LoadCursors();
+  }
+  for (size_t i = 0; i < m_project.pages.size(); ++i) {
+    const Page& page = m_project.pages[i];
+    m_pages.push_back(std::make_unique<TQMForm>(*this, int(i) + 1, page));
+    int kind = page.options.border_kind;
+    if (kind == 2) m_drag_by_background = true;
+    if (kind == 3) m_drag_by_background = false;
+  }
+  for (auto& form : m_pages) form->ApplyPageGeometry();
+  load_window.reset();
+
+  if (m_pages.empty()) {
+    // A package without pages has no window to show; it ends as a closed one.
+    EndProgram(1);
+    return false;
+  }
+  for (auto& form : m_pages) {
+    const PageOptions& o = form->page().options;
+    bool visible = form->number() == 1 || (o.show_transition == 0 && !o.hidden_at_start);
+    if (visible) form->show();
+  }
+
+  if (!m_options.input_file.empty()) {
+    bool ok = false;
+    std::string text = ReadFile(m_options.input_file, ok);
+    InputScript script = ParseInputSteps(text);
+    if (!ok || !script.error.empty()) {
+      std::fprintf(stderr, "morvane-player: %s: %s\n", m_options.input_file.c_str(),
+                   ok ? script.error.c_str() : "cannot read the file");
+    } else {
+      m_input = std::make_unique<InputPlayback>(*this, std::move(script), m_options.screenshot_dir);
+      m_input->Start();
+    }
+  }
+  if (m_options.quit_after_ms) {
+    QTimer::singleShot(*m_options.quit_after_ms, [this] { EndProgram(1); });
+  }
+  return true;
+}
+
+std::optional<std::string> Player::HostPath(std::string_view windows_path) const {
+  if (!m_environment) return std::nullopt;
+  return m_environment->drives().ToHost(windows_path);
+}
+
+std::string Player::QmTempHostFolder() const {
+  std::optional<std::string> host = HostPath(m_environment->macro_folders().qmtemp);
+  return host ? *host : std::string();
+}
+
+void Player::ExtractEmbeddedFiles(TQMLoad* load_window) {
+  std::string folder = QmTempHostFolder();
+  if (folder.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  // Only the entries before the first page header are known at this moment.
+  std::vector<const EmbeddedFile*> entries;
+  for (const EmbeddedFile& f : m_project.embedded_files) {
+    if (f.after_page == 0) entries.push_back(&f);
+  }
+  int maximum = int(entries.size()) + 1;
+  for (size_t n = 1; n <= entries.size(); ++n) {
+    std::optional<std::string> name = ExtractionName(entries[n - 1]->path);
+    if (!m_project.options.extract_all && (!name || !IsCursorFileName(*name))) continue;
+    std::optional<std::string> bytes = m_container->Resource("DATAE" + std::to_string(n));
+    if (!bytes) break;
+    if (!name) continue;  // a name that would leave the folder is never written
+    std::string host_name = ToUtf8(*name, m_code_page);
+    std::filesystem::path target = std::filesystem::path(folder) / host_name;
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(bytes->data(), std::streamsize(bytes->size()));
+    if (out) m_extracted.push_back(target.string());
+    if (load_window) {
+      load_window->SetProgress(int(n), maximum);
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+  }
+}
+
+void Player::RegisterFonts() {
+  MacroFolders folders = m_environment->macro_folders();
+  for (const FontFile& font : m_project.fonts) {
+    if (font.after_page != 0) continue;
+    std::optional<std::string> host = HostPath(ExpandPathMacros(font.path, folders));
+    if (host) m_fonts.Register(*host);
+  }
+}
+
+void Player::LoadCursors() {
+  MacroFolders folders = m_environment->macro_folders();
+  for (const CursorFile& cursor : m_project.cursors) {
+    if (cursor.after_page != 0) continue;
+    std::optional<std::string> host = HostPath(ExpandPathMacros(cursor.path, folders));
+    bool ok = false;
+    std::string bytes = host ? ReadFile(*host, ok) : std::string();
+    std::optional<CursorAnimation> loaded = ok ? ReadAnyCursor(bytes) : std::nullopt;
+    // The first cursor that fails ends the loading.
+    if (!loaded) break;
+    m_cursors.Add(std::move(*loaded));
+  }
+}
+
+TQMForm* Player::GetFormByNum(int page) const {
+  if (page < 1 || size_t(page) > m_pages.size()) return nullptr;
+  return m_pages[size_t(page) - 1].get();
+}
+
+int Player::CurrentPage() {
+  QWidget* active = QApplication::activeWindow();
+  if (active && active->objectName().startsWith(QLatin1String("QM_APPLICATION_FORM"))) {
+    bool ok = false;
+    int n = active->objectName().mid(19).toInt(&ok);
+    if (ok) m_current_page = n;
+  }
+  return m_current_page;
+}
+
+int Player::PageNumberByName(std::string_view name) const {
+  for (size_t i = 0; i < m_project.pages.size(); ++i) {
+    if (EqualsIgnoreCase(m_project.pages[i].name, name)) return int(i) + 1;
+  }
+  return -1;
+}
+
+void Player::GoGoToPage(std::string_view name) {
+  for (size_t i = 0; i < m_project.pages.size(); ++i) {
+    if (!EqualsIgnoreCase(m_project.pages[i].name, name)) continue;
+    int target_number = int(i) + 1;
+    TQMForm* current = GetFormByNum(CurrentPage());
+    TQMForm* target = GetFormByNum(target_number);
+    m_current_page = target_number;
+    if (!current || !target || current == target) return;
+    target->hide();
+    target->setWindowFlags(current->windowFlags());
+    target->setGeometry(current->geometry());
+    target->show();
+    current->hide();
+  }
+}
+
+void Player::RunScript(const Script& script, TQMForm& page, int thread) {
+  if (m_terminating || !m_script_runner || script.empty()) return;
+  m_script_runner(script, page, thread);
+}
+
+void Player::RunResizeScript(TQMForm& page) {
+  if (!page.isVisible()) return;
+  try {
+    RunScript(page.page().on_resize, page);
+  } catch (...) {
+  }
+}
+
+int Player::MessageBox(std::string_view caption, std::string_view text, int flags) {
+  int result = DefaultMessageBoxResult(flags);
+  if (m_options.headless) {
+    if (m_next_answer < m_answers.size()) result = m_answers[m_next_answer++];
+  } else {
+    QMessageBox box;
+    box.setWindowTitle(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    box.setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    switch (flags & 0xf0) {
+      case kMbIconError: box.setIcon(QMessageBox::Critical); break;
+      case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
+      case kMbIconExclamation: box.setIcon(QMessageBox::Warning); break;
+      case kMbIconInformation: box.setIcon(QMessageBox::Information); break;
+      default: break;
+    }
+    std::vector<std::pair<QAbstractButton*, int>> buttons;
+    for (int id : MessageBoxButtons(flags)) {
+      QAbstractButton* b = box.addButton(QtButton(id));
+      if (id == 10) b->setText(QStringLiteral("Try Again"));
+      if (id == 11) b->setText(QStringLiteral("Continue"));
+      buttons.emplace_back(b, id);
+      if (id == result) box.setDefaultButton(static_cast<QPushButton*>(b));
+    }
+    box.exec();
+    for (auto& [b, id] : buttons) {
+      if (box.clickedButton() == b) result = id;
+    }
+  }
+  m_trace.Write("message", {{"caption", std::string(caption)},
+                            {"text", std::string(text)},
+                            {"flags", flags},
+                            {"result", result}});
+  return result;
+}
+
+void Player::ReportException(std::string message) {
+  if (m_terminating) return;
+  try {
+    if (FindIgnoreCase(message, "is not a valid integer value") != std::string::npos) {
+      message = "Failed to convert the values.";
+    }
+    m_values.SetNumber("_error", 0);
+    m_values.SetString("_error", message);
+    if (message.compare(0, 6, "Access") == 0) return;
+    // Only a script without any line shows the box; one empty line runs instead.
+    if (m_project.on_error.empty()) {
+      MessageBox("Morvane Exception", ToUtf8(message, m_code_page), kMbIconError);
+      return;
+    }
+    if (TQMForm* main = GetFormByNum(1)) RunScript(m_project.on_error, *main);
+  } catch (...) {
+  }
+}
+
+bool Player::SavePagePicture(int page, const std::string& path) {
+  TQMForm* form = GetFormByNum(page);
+  if (!form) return false;
+  QImage picture = form->Picture();
+  return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
+}
+
+void Player::EndProgram(int exit_code) {
+  if (m_ended) return;
+  m_ended = true;
+  m_exit_code = exit_code;
+  if (!m_options.screenshot_dir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(m_options.screenshot_dir, ec);
+    for (auto& form : m_pages) {
+      if (!form->isVisible()) continue;
+      SavePagePicture(form->number(),
+                      m_options.screenshot_dir + "/page" + std::to_string(form->number()) + ".png");
+    }
+  }
+  TerminateApp();
+  DumpVariables();
+  m_trace.Write("exit", {{"code", exit_code}});
+  QCoreApplication::exit(exit_code);
+}
+
+void Player::TerminateApp() {
+  if (m_terminated) return;
+  m_terminating = m_terminated = true;
+  for (auto& form : m_pages) {
+    try {
+      form->move(10000, 10000);
+      form->hide();
+    } catch (...) {
+    }
+  }
+  m_cursors.StopAnimations();
+  m_fonts.UnregisterAll();
+  std::string folder = m_environment ? QmTempHostFolder() : std::string();
+  if (!folder.empty()) {
+    // Every listed name is removed, extracted at start or later by a script.
+    for (const EmbeddedFile& f : m_project.embedded_files) {
+      std::optional<std::string> name = ExtractionName(f.path);
+      if (!name) continue;
+      std::error_code ec;
+      std::filesystem::remove(std::filesystem::path(folder) / ToUtf8(*name, m_code_page), ec);
+    }
+  }
+}
+
+void Player::DumpVariables() {
+  if (m_options.dump_vars_file.empty()) return;
+  std::string json = "{\"numbers\": {";
+  bool first = true;
+  for (const auto& [name, value] : m_values.Numbers()) {
+    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
+            JsonString(FloatToText(value));
+    first = false;
+  }
+  json += "}, \"strings\": {";
+  first = true;
+  for (const auto& [name, value] : m_values.Strings()) {
+    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
+            JsonString(ToUtf8(value, m_code_page));
+    first = false;
+  }
+  json += "}, \"booleans\": {";
+  first = true;
+  for (const auto& [name, value] : m_values.Booleans()) {
+    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
+            (value ? "true" : "false");
+    first = false;
+  }
+  json += "}}\n";
+  std::ofstream out(m_options.dump_vars_file, std::ios::binary | std::ios::trunc);
+  out << json;
+}
+
+}  // namespace morvane

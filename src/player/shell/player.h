@@ -1,0 +1,150 @@
+#pragma once
+
+// The running player: reads the project, builds the page windows, owns the
+// process-wide state (variables, environment, fonts, cursors, the extracted
+// files) and ends the program through `TerminateApp`.
+//
+// Everything here lives on the main thread; the stage hands other threads'
+// calls over.
+
+#include "expr/environment.h"
+#include "expr/values.h"
+#include "package/container.h"
+#include "package/project_model.h"
+#include "player/assets/cursors.h"
+#include "player/assets/fonts.h"
+#include "player/automation/options.h"
+#include "player/automation/trace.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QWidget;
+
+namespace morvane {
+
+class TQMForm;
+class TQMLoad;
+class PlayerStage;
+class InputPlayback;
+
+// Message-box flags and results as the message-box action stores them.
+enum MessageBoxFlags : int {
+  kMbOk = 0x0, kMbOkCancel = 0x1, kMbAbortRetryIgnore = 0x2, kMbYesNoCancel = 0x3,
+  kMbYesNo = 0x4, kMbRetryCancel = 0x5, kMbIconError = 0x10, kMbIconQuestion = 0x20,
+  kMbIconExclamation = 0x30, kMbIconInformation = 0x40,
+};
+
+// The result a box gives when the user takes its default button.
+int DefaultMessageBoxResult(int flags);
+
+class Player {
+ public:
+  // Runs a script in a page's context on a thread slot. Does nothing until
+  // the script runner is plugged in.
+  using ScriptRunner = std::function<void(const Script& script, TQMForm& page, int thread)>;
+
+  Player(PlayerOptions options, std::vector<std::string> command_line);
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  // Reads the project and shows its pages; false when the program must end
+  // (the reason was shown and traced, and the exit code is set).
+  bool Start();
+  int exit_code() const { return m_exit_code; }
+
+  // --- Pages
+  const Project& project() const { return m_project; }
+  const Container& project_container() const { return *m_container; }
+  int PageCount() const { return int(m_pages.size()); }
+  // `GetFormByNum`: nothing outside 1 ... PageCount().
+  TQMForm* GetFormByNum(int page) const;
+  // The page of the active window when it is a page window (remembered), else
+  // the last one remembered; 0 before any page was active.
+  int CurrentPage();
+  void NoteActivePage(int page) { m_current_page = page; }
+  // 1-based; -1 when no page has that name (ignoring case).
+  int PageNumberByName(std::string_view name) const;
+  // `GoGoToPage`: the current page's bounds go to the named page, which is
+  // shown, and the current page is hidden.
+  void GoGoToPage(std::string_view name);
+  bool drag_by_background() const { return m_drag_by_background; }
+  bool minimize_on_close() const { return m_minimize_on_close; }
+  void SetMinimizeOnClose(bool on) { m_minimize_on_close = on; }
+
+  // --- Services for the windows and the script layer
+  TValues& values() { return m_values; }
+  Environment& environment() { return *m_environment; }
+  PlayerStage& stage() { return *m_stage; }
+  CursorTable& cursors() { return m_cursors; }
+  TraceLog& trace() { return m_trace; }
+  const PlayerOptions& options() const { return m_options; }
+  int code_page() const { return m_code_page; }
+  bool headless() const { return m_options.headless; }
+  // True from the start of `TerminateApp` on: no script runs any more.
+  bool terminating() const { return m_terminating; }
+
+  void SetScriptRunner(ScriptRunner runner) { m_script_runner = std::move(runner); }
+  void RunScript(const Script& script, TQMForm& page, int thread = 0);
+  // The resize script of a shown page; its failures are ignored.
+  void RunResizeScript(TQMForm& page);
+
+  // A message box; caption and text are UTF-8. Headless, the box is answered
+  // from --answers, then by its default button. Every box is traced.
+  int MessageBox(std::string_view caption, std::string_view text, int flags);
+
+  // The application-wide handler for failures that reach the event loop.
+  // `message` is in the project's code page.
+  void ReportException(std::string message);
+
+  // Ends the program: the pictures of --screenshot, `TerminateApp`, the
+  // variable dump, the exit trace; then the event loop returns `exit_code`.
+  void EndProgram(int exit_code = 1);
+  // Releases what the run acquired; safe to call twice.
+  void TerminateApp();
+
+  // A picture of a page window's client area.
+  bool SavePagePicture(int page, const std::string& path);
+
+ private:
+  bool Fail(std::string_view caption, std::string_view text, int flags);
+  void ExtractEmbeddedFiles(TQMLoad* load_window);
+  void RegisterFonts();
+  void LoadCursors();
+  std::optional<std::string> HostPath(std::string_view windows_path) const;
+  std::string QmTempHostFolder() const;
+  void DumpVariables();
+
+  PlayerOptions m_options;
+  std::vector<std::string> m_command_line;
+  std::string m_project_path;  // host path
+  int m_exit_code = 1;
+  int m_code_page = 1252;
+  std::unique_ptr<Container> m_container;
+  Project m_project;
+  TValues m_values;
+  std::unique_ptr<PlayerStage> m_stage;
+  std::unique_ptr<Environment> m_environment;
+  TraceLog m_trace;
+  RunFonts m_fonts;
+  CursorTable m_cursors;
+  std::vector<std::unique_ptr<TQMForm>> m_pages;  // page n is m_pages[n - 1]
+  std::unique_ptr<InputPlayback> m_input;
+  std::vector<int> m_answers;
+  size_t m_next_answer = 0;
+  std::vector<std::string> m_extracted;  // host paths written at start
+  ScriptRunner m_script_runner;
+  int m_current_page = 0;
+  bool m_drag_by_background = false;
+  bool m_minimize_on_close = false;
+  bool m_terminating = false;
+  bool m_terminated = false;
+  bool m_ended = false;
+};
+
+}  // namespace morvane
