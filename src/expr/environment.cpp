@@ -52,7 +52,7 @@ std::unique_ptr<Environment> Environment::Create(Stage& stage, const Environment
   env->SetFolders(exe_windows, "C:\\windows\\", "C:\\windows\\temp\\");
   env->m_drives.SetCurrentFolder(env->m_exe_folder);
 
-  if (options.registry_file != "-") {
+  if (options.registry) {
     const std::string file =
         options.registry_file.empty() ? prefix + "/registry.db" : options.registry_file;
     env->m_registry_store = std::make_unique<RegistryStore>(file);

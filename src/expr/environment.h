@@ -45,8 +45,10 @@ struct EnvironmentOptions {
   // The host path of the project file; the exe folder is its folder, seen
   // through Z:. Empty: the running program.
   std::string exe_host_path;
-  // The registry database; empty: "registry.db" in the prefix. "-" for none.
+  // The registry database; empty: "registry.db" in the prefix.
   std::string registry_file;
+  // Without a registry every registry read fails.
+  bool registry = true;
   int code_page = kDefaultCodePage;
   // Whether mounted removable media get drive letters.
   bool removable_media = true;

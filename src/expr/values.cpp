@@ -40,8 +40,16 @@ std::string TValues::CanonicalName(std::string_view name, IndexEvaluator* evalua
   const size_t after = canonical.size() - open - 1;
   const std::string index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
   IndexEvaluator* use = evaluator ? evaluator : GetIndexEvaluator();
-  if (!use) throw EvalError();
-  const std::optional<int64_t> index = RoundHalfEven(use->EvaluateIndex(index_text));
+  double value = 0;
+  if (use) {
+    value = use->EvaluateIndex(index_text);
+  } else {
+    // Before any evaluator exists only plain numbers can be indexes.
+    const std::optional<double> number = TextToFloat(index_text);
+    if (!number) throw EvalError();
+    value = *number;
+  }
+  const std::optional<int64_t> index = RoundHalfEven(value);
   if (!index) throw EvalError();
   canonical.resize(open);
   canonical += '[';

@@ -38,7 +38,8 @@ class TValues {
   TValues(const TValues&) = delete;
   TValues& operator=(const TValues&) = delete;
 
-  // The evaluator for indexes of the calls that do not name one.
+  // The evaluator for indexes of the calls that do not name one. Without any,
+  // an index must be plain number text.
   void SetIndexEvaluator(IndexEvaluator* evaluator);
   IndexEvaluator* GetIndexEvaluator() const;
 
