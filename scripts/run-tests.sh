@@ -19,7 +19,7 @@ cmake --build build-asan -j "$jobs"
 
 echo "== build fuzz targets"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_FUZZ=ON \
-  -DMORVANE_TESTS=OFF -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++
+  -DMORVANE_TESTS=OFF -DMORVANE_BENCH=OFF -DMORVANE_PLAYER=OFF -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-fuzz -j "$jobs"
 
 echo "== fuzz (${fuzz_seconds}s per target)"

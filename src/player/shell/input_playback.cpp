@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <filesystem>
+
 namespace morvane {
 
 InputPlayback::InputPlayback(Player& player, InputScript script, std::string shot_dir)
@@ -136,6 +138,8 @@ void InputPlayback::Play(const InputStep& step) {
       std::string name = step.text;
       if (name.size() < 4 || name.substr(name.size() - 4) != ".png") name += ".png";
       std::string dir = m_shot_dir.empty() ? "." : m_shot_dir;
+      std::error_code ec;
+      std::filesystem::create_directories(dir, ec);
       int current = m_player.CurrentPage();
       m_player.SavePagePicture(current > 0 ? current : 1, dir + "/" + name);
       break;

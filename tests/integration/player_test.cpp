@@ -1,0 +1,173 @@
+// Runs the real player headless on small projects and checks what it traces,
+// draws and leaves behind.
+
+#include "package/native_container.h"
+
+#include <QColor>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBinaryDir = MORVANE_BINARY_DIR;
+const std::string kFixtures = std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class PlayerRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_dir = fs::temp_directory_path() /
+            ("morvane-player-test-" + std::string(info->name()) + "-" + std::to_string(getpid()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(m_dir);
+  }
+
+  // Runs the player with the options; returns its exit status.
+  int Run(const std::string& project, const std::string& options,
+          const std::string& binary = "morvane-player-bare") {
+    std::string command = "MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " " +
+                          Quote(kBinaryDir + "/" + binary) + " --headless --trace " +
+                          Quote(trace().string()) + " " + options;
+    if (!project.empty()) command += " " + Quote(project);
+    command += " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
+               Quote((m_dir / "stderr.txt").string());
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  fs::path trace() const { return m_dir / "trace.jsonl"; }
+  fs::path qmtemp() const { return m_dir / "prefix/windows/temp/QMTEMP"; }
+  std::vector<std::string> TraceLines() const { return Lines(ReadText(trace())); }
+
+  fs::path m_dir;
+};
+
+TEST_F(PlayerRun, ShowsVisiblePagesAndDrawsThem) {
+  fs::path shots = m_dir / "shots";
+  EXPECT_EQ(Run(kFixtures + "/pages", "--quit-after 300 --screenshot " + Quote(shots.string())),
+            1);
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
+                                                    R"({"event":"show","page":2})",
+                                                    R"({"event":"exit","code":1})"}));
+  // The hidden third page gives no picture.
+  EXPECT_FALSE(fs::exists(shots / "page3.png"));
+
+  QImage first(QString::fromStdString((shots / "page1.png").string()));
+  ASSERT_EQ(first.size(), QSize(320, 200));
+  // A frame line, then the 8-pixel tile (4 blue, 4 yellow) repeated from 0,0.
+  EXPECT_EQ(first.pixelColor(0, 100), QColor(0, 0, 0));
+  EXPECT_EQ(first.pixelColor(319, 100), QColor(0, 0, 0));
+  EXPECT_EQ(first.pixelColor(2, 100), QColor(0, 0, 255));
+  EXPECT_EQ(first.pixelColor(13, 100), QColor(255, 255, 0));
+  EXPECT_EQ(first.pixelColor(17, 100), QColor(0, 0, 255));
+
+  // A 2x2 bitmap background stretched over the whole page, no frame.
+  QImage second(QString::fromStdString((shots / "page2.png").string()));
+  ASSERT_EQ(second.size(), QSize(100, 80));
+  EXPECT_EQ(second.pixelColor(0, 0), QColor(0, 200, 0));
+  EXPECT_EQ(second.pixelColor(99, 79), QColor(0, 200, 0));
+}
+
+TEST_F(PlayerRun, DemoIsBuiltIntoThePlayer) {
+  fs::path shots = m_dir / "shots";
+  EXPECT_EQ(Run("", "--quit-after 300 --screenshot " + Quote(shots.string()), "morvane-player"),
+            1);
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
+                                                    R"({"event":"exit","code":1})"}));
+  QImage menu(QString::fromStdString((shots / "page1.png").string()));
+  EXPECT_EQ(menu.size(), QSize(640, 480));
+}
+
+TEST_F(PlayerRun, ExtractsCursorFilesOnlyAndRemovesThemAtExit) {
+  // The player runs for a while; its extraction folder is looked at meanwhile.
+  std::thread player([&] { Run(kFixtures + "/assets", "--quit-after 1500"); });
+  bool seen = false;
+  for (int i = 0; i < 100 && !seen; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    seen = fs::exists(qmtemp() / "pointer.cur");
+  }
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(fs::exists(qmtemp() / "intro.wav"));
+  EXPECT_FALSE(fs::exists(qmtemp() / "my.pointer.cur"));
+  player.join();
+  EXPECT_FALSE(fs::exists(qmtemp() / "pointer.cur"));
+  EXPECT_TRUE(fs::is_directory(qmtemp()));
+}
+
+TEST_F(PlayerRun, UnreadableExecutableIsReported) {
+  fs::path junk = m_dir / "junk.exe";
+  std::ofstream(junk) << "not an executable";
+  EXPECT_EQ(Run(junk.string(), "--dump-vars " + Quote((m_dir / "vars.json").string())), 1);
+  EXPECT_EQ(TraceLines(),
+            (std::vector<std::string>{
+                R"({"event":"message","caption":"QM.SYNTX ERR","text":"Executable file is corrupted.","flags":16,"result":1})",
+                R"({"event":"exit","code":1})"}));
+  EXPECT_EQ(ReadText(m_dir / "vars.json"),
+            "{\"numbers\": {}, \"strings\": {}, \"booleans\": {}}\n");
+}
+
+TEST_F(PlayerRun, LoadFailureIsShownUnderTheExecutablesName) {
+  // A packed executable whose package is no package.
+  fs::path exe = m_dir / "broken";
+  morvane::WriteNativeExecutable(kBinaryDir + "/morvane-player-bare", {{"PDATA", "QMC garbage"}},
+                                 std::nullopt, exe.string());
+  EXPECT_EQ(Run(exe.string(), "--answers 2"), 1);
+  std::vector<std::string> lines = TraceLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(R"("caption":"broken")"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("Application could not be intialized, run the application again or "
+                          "recompile your Morvane\u2122 project.\\n\\nDetailed Error ("),
+            std::string::npos)
+      << lines[0];
+  // The answer list is used even though the box has a single button.
+  EXPECT_NE(lines[0].find(R"("flags":48,"result":2})"), std::string::npos) << lines[0];
+}
+
+TEST_F(PlayerRun, InputShotPicturesTheCurrentPage) {
+  fs::path shots = m_dir / "shots";
+  fs::path input = m_dir / "input.txt";
+  std::ofstream(input) << "# a comment\nwait 50\nmove 10 10\nclick 20 20\nshot early\n";
+  EXPECT_EQ(Run(kFixtures + "/pages", "--quit-after 800 --input " + Quote(input.string()) +
+                                          " --screenshot " + Quote(shots.string())),
+            1);
+  QImage early(QString::fromStdString((shots / "early.png").string()));
+  EXPECT_FALSE(early.isNull());
+}
+
+TEST_F(PlayerRun, BadArgumentsAreRefused) {
+  EXPECT_EQ(Run("", "--quit-after soon"), 2);
+  EXPECT_EQ(Run("", "--answers 1,x"), 2);
+  EXPECT_EQ(Run("a b", "--help"), 0);
+}
+
+}  // namespace
