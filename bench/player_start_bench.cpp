@@ -59,7 +59,8 @@ long long CpuTicks(pid_t pid) {
 
 int main(int argc, char** argv) {
   fs::path self = fs::read_symlink("/proc/self/exe");
-  fs::path player = argc > 1 ? fs::path(argv[1]) : self.parent_path().parent_path() / "morvane-player-bare";
+  fs::path player =
+      argc > 1 ? fs::path(argv[1]) : self.parent_path().parent_path() / "morvane-player-bare";
   if (!fs::exists(player)) {
     std::fprintf(stderr, "no player binary at %s\n", player.c_str());
     return 1;
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
   fs::path dir = fs::temp_directory_path() / ("morvane-player-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
 
-  morvane::testing::ProjectGenerator generator(7, morvane::testing::ProjectGenerator::Style::kTypical);
+  morvane::testing::ProjectGenerator generator(7,
+                                               morvane::testing::ProjectGenerator::Style::kTypical);
   morvane::Project project = generator.Generate(50, 40);
   for (size_t i = 0; i < project.pages.size(); ++i) {
     morvane::PageOptions& o = project.pages[i].options;
@@ -84,8 +86,8 @@ int main(int argc, char** argv) {
   if (pid == 0) {
     setenv("MORVANE_PREFIX", (dir / "prefix").c_str(), 1);
     freopen("/dev/null", "w", stderr);
-    execl(exe.c_str(), exe.c_str(), "--headless", "--trace", trace.c_str(), "--quit-after",
-          "15000", static_cast<char*>(nullptr));
+    execl(exe.c_str(), exe.c_str(), "--headless", "--trace", trace.c_str(), "--quit-after", "15000",
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   double first_page_ms = -1;

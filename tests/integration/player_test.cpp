@@ -24,7 +24,9 @@ namespace {
 const std::string kBinaryDir = MORVANE_BINARY_DIR;
 const std::string kFixtures = std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+  return "'" + s + "'";
+}
 
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -74,8 +76,7 @@ class PlayerRun : public ::testing::Test {
 
 TEST_F(PlayerRun, ShowsVisiblePagesAndDrawsThem) {
   fs::path shots = m_dir / "shots";
-  EXPECT_EQ(Run(kFixtures + "/pages", "--quit-after 300 --screenshot " + Quote(shots.string())),
-            1);
+  EXPECT_EQ(Run(kFixtures + "/pages", "--quit-after 300 --screenshot " + Quote(shots.string())), 1);
   EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
                                                     R"({"event":"show","page":2})",
                                                     R"({"event":"exit","code":1})"}));
@@ -100,8 +101,7 @@ TEST_F(PlayerRun, ShowsVisiblePagesAndDrawsThem) {
 
 TEST_F(PlayerRun, DemoIsBuiltIntoThePlayer) {
   fs::path shots = m_dir / "shots";
-  EXPECT_EQ(Run("", "--quit-after 300 --screenshot " + Quote(shots.string()), "morvane-player"),
-            1);
+  EXPECT_EQ(Run("", "--quit-after 300 --screenshot " + Quote(shots.string()), "morvane-player"), 1);
   EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
                                                     R"({"event":"exit","code":1})"}));
   QImage menu(QString::fromStdString((shots / "page1.png").string()));
@@ -128,10 +128,11 @@ TEST_F(PlayerRun, UnreadableExecutableIsReported) {
   fs::path junk = m_dir / "junk.exe";
   std::ofstream(junk) << "not an executable";
   EXPECT_EQ(Run(junk.string(), "--dump-vars " + Quote((m_dir / "vars.json").string())), 1);
-  EXPECT_EQ(TraceLines(),
-            (std::vector<std::string>{
-                R"({"event":"message","caption":"QM.SYNTX ERR","text":"Executable file is corrupted.","flags":16,"result":1})",
-                R"({"event":"exit","code":1})"}));
+  EXPECT_EQ(
+      TraceLines(),
+      (std::vector<std::string>{
+          R"({"event":"message","caption":"QM.SYNTX ERR","text":"Executable file is corrupted.","flags":16,"result":1})",
+          R"({"event":"exit","code":1})"}));
   EXPECT_EQ(ReadText(m_dir / "vars.json"),
             "{\"numbers\": {}, \"strings\": {}, \"booleans\": {}}\n");
 }

@@ -11,7 +11,9 @@
 namespace morvane {
 namespace {
 
-int Clamp255(double v) { return std::clamp(int(std::lround(v)), 0, 255); }
+int Clamp255(double v) {
+  return std::clamp(int(std::lround(v)), 0, 255);
+}
 
 template <typename F>
 void ForEachPixel(QImage& image, F f) {
@@ -45,8 +47,10 @@ QImage Blur(const QImage& source, int radius) {
         int n = 2 * radius + 1;
         for (int i = 0; i < length; ++i) {
           QRgb value = qRgba(sum[0] / n, sum[1] / n, sum[2] / n, sum[3] / n);
-          if (horizontal) to.setPixel(i, l, value);
-          else to.setPixel(l, i, value);
+          if (horizontal)
+            to.setPixel(i, l, value);
+          else
+            to.setPixel(l, i, value);
           QRgb out = at(from, i - radius), in = at(from, i + radius + 1);
           sum[0] += qRed(in) - qRed(out), sum[1] += qGreen(in) - qGreen(out);
           sum[2] += qBlue(in) - qBlue(out), sum[3] += qAlpha(in) - qAlpha(out);
@@ -65,11 +69,14 @@ QImage Convolve(const QImage& source, const double kernel[9], double offset) {
     for (int x = 0; x < w; ++x) {
       double sum[3] = {offset, offset, offset};
       for (int k = 0; k < 9; ++k) {
-        QRgb p = source.pixel(std::clamp(x + k % 3 - 1, 0, w - 1), std::clamp(y + k / 3 - 1, 0, h - 1));
-        sum[0] += kernel[k] * qRed(p), sum[1] += kernel[k] * qGreen(p), sum[2] += kernel[k] * qBlue(p);
+        QRgb p =
+            source.pixel(std::clamp(x + k % 3 - 1, 0, w - 1), std::clamp(y + k / 3 - 1, 0, h - 1));
+        sum[0] += kernel[k] * qRed(p), sum[1] += kernel[k] * qGreen(p),
+            sum[2] += kernel[k] * qBlue(p);
       }
-      out.setPixel(x, y, qRgba(Clamp255(sum[0]), Clamp255(sum[1]), Clamp255(sum[2]),
-                               qAlpha(source.pixel(x, y))));
+      out.setPixel(
+          x, y,
+          qRgba(Clamp255(sum[0]), Clamp255(sum[1]), Clamp255(sum[2]), qAlpha(source.pixel(x, y))));
     }
   }
   return out;
@@ -174,7 +181,8 @@ void DrawBackground(QPainter& painter, const QRect& area, const QImage& image, i
       break;
     case 2:  // tiled
       for (int y = area.top(); y <= area.bottom(); y += size.height()) {
-        for (int x = area.left(); x <= area.right(); x += size.width()) painter.drawImage(x, y, image);
+        for (int x = area.left(); x <= area.right(); x += size.width())
+          painter.drawImage(x, y, image);
       }
       break;
     case 3:  // stretched

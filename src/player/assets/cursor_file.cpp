@@ -11,7 +11,9 @@ namespace {
 uint32_t U16(std::string_view b, size_t at) {
   return uint8_t(b[at]) | uint32_t(uint8_t(b[at + 1])) << 8;
 }
-uint32_t U32(std::string_view b, size_t at) { return U16(b, at) | U16(b, at + 2) << 16; }
+uint32_t U32(std::string_view b, size_t at) {
+  return U16(b, at) | U16(b, at + 2) << 16;
+}
 
 // A device-independent bitmap as stored in icon files: the header, the
 // palette, the colour rows, then the 1-bit AND mask rows; the header's height
@@ -70,8 +72,8 @@ std::optional<QImage> ReadIconDib(std::string_view dib) {
   if (!(bits == 32 && any_alpha)) {
     for (int row = 0; row < height; ++row) {
       auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
-      const char* mask = has_mask ? dib.data() + mask_at + mask_stride * (height - 1 - row)
-                                  : nullptr;
+      const char* mask =
+          has_mask ? dib.data() + mask_at + mask_stride * (height - 1 - row) : nullptr;
       for (int x = 0; x < width; ++x) {
         bool transparent = mask && ((uint8_t(mask[x / 8]) >> (7 - x % 8)) & 1);
         out[x] = transparent ? qRgba(0, 0, 0, 0) : (out[x] | 0xff000000u);

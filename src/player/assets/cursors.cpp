@@ -6,42 +6,77 @@ namespace morvane {
 
 std::optional<Qt::CursorShape> StockCursorShape(int number) {
   switch (number) {
-    case 1: return Qt::ArrowCursor;
-    case 2: return Qt::WhatsThisCursor;
-    case 3: return Qt::BusyCursor;
-    case 4: return Qt::WaitCursor;
-    case 5: return Qt::DragMoveCursor;
-    case 6: return Qt::DragCopyCursor;
-    case 7: return Qt::PointingHandCursor;
-    case 8: return Qt::IBeamCursor;
-    case 9: return Qt::CrossCursor;
-    case 10: return Qt::SplitHCursor;
-    case 11: return Qt::SplitVCursor;
-    case 12: return Qt::ForbiddenCursor;
+    case 1:
+      return Qt::ArrowCursor;
+    case 2:
+      return Qt::WhatsThisCursor;
+    case 3:
+      return Qt::BusyCursor;
+    case 4:
+      return Qt::WaitCursor;
+    case 5:
+      return Qt::DragMoveCursor;
+    case 6:
+      return Qt::DragCopyCursor;
+    case 7:
+      return Qt::PointingHandCursor;
+    case 8:
+      return Qt::IBeamCursor;
+    case 9:
+      return Qt::CrossCursor;
+    case 10:
+      return Qt::SplitHCursor;
+    case 11:
+      return Qt::SplitVCursor;
+    case 12:
+      return Qt::ForbiddenCursor;
     // The toolkit's own numbering of its stock cursors.
-    case -1: return Qt::BlankCursor;
-    case -2: return Qt::ArrowCursor;
-    case -3: return Qt::CrossCursor;
-    case -4: return Qt::IBeamCursor;
-    case -5: return Qt::SizeAllCursor;
-    case -6: return Qt::SizeBDiagCursor;
-    case -7: return Qt::SizeVerCursor;
-    case -8: return Qt::SizeFDiagCursor;
-    case -9: return Qt::SizeHorCursor;
-    case -10: return Qt::UpArrowCursor;
-    case -11: return Qt::WaitCursor;
-    case -12: return Qt::DragMoveCursor;
-    case -13: return Qt::ForbiddenCursor;
-    case -14: return Qt::SplitHCursor;
-    case -15: return Qt::SplitVCursor;
-    case -16: return Qt::DragCopyCursor;
-    case -17: return Qt::WaitCursor;
-    case -18: return Qt::ForbiddenCursor;
-    case -19: return Qt::BusyCursor;
-    case -20: return Qt::WhatsThisCursor;
-    case -21: return Qt::PointingHandCursor;
-    case -22: return Qt::SizeAllCursor;
-    default: return std::nullopt;
+    case -1:
+      return Qt::BlankCursor;
+    case -2:
+      return Qt::ArrowCursor;
+    case -3:
+      return Qt::CrossCursor;
+    case -4:
+      return Qt::IBeamCursor;
+    case -5:
+      return Qt::SizeAllCursor;
+    case -6:
+      return Qt::SizeBDiagCursor;
+    case -7:
+      return Qt::SizeVerCursor;
+    case -8:
+      return Qt::SizeFDiagCursor;
+    case -9:
+      return Qt::SizeHorCursor;
+    case -10:
+      return Qt::UpArrowCursor;
+    case -11:
+      return Qt::WaitCursor;
+    case -12:
+      return Qt::DragMoveCursor;
+    case -13:
+      return Qt::ForbiddenCursor;
+    case -14:
+      return Qt::SplitHCursor;
+    case -15:
+      return Qt::SplitVCursor;
+    case -16:
+      return Qt::DragCopyCursor;
+    case -17:
+      return Qt::WaitCursor;
+    case -18:
+      return Qt::ForbiddenCursor;
+    case -19:
+      return Qt::BusyCursor;
+    case -20:
+      return Qt::WhatsThisCursor;
+    case -21:
+      return Qt::PointingHandCursor;
+    case -22:
+      return Qt::SizeAllCursor;
+    default:
+      return std::nullopt;
   }
 }
 

@@ -73,10 +73,14 @@ std::string ParseLine(const std::string& line, InputStep& step) {
     if (words.empty()) return "expected key NAME";
     step.text = words[0];
     for (size_t i = 1; i < words.size(); ++i) {
-      if (words[i] == "shift") step.shift = true;
-      else if (words[i] == "ctrl") step.ctrl = true;
-      else if (words[i] == "alt") step.alt = true;
-      else return "unknown modifier '" + words[i] + "'";
+      if (words[i] == "shift")
+        step.shift = true;
+      else if (words[i] == "ctrl")
+        step.ctrl = true;
+      else if (words[i] == "alt")
+        step.alt = true;
+      else
+        return "unknown modifier '" + words[i] + "'";
     }
     return "";
   }

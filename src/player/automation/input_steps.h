@@ -15,8 +15,18 @@
 
 namespace morvane {
 
-enum class InputAction { kWait, kMove, kPress, kRelease, kClick, kDoubleClick, kWheel, kKey,
-                         kType, kShot };
+enum class InputAction {
+  kWait,
+  kMove,
+  kPress,
+  kRelease,
+  kClick,
+  kDoubleClick,
+  kWheel,
+  kKey,
+  kType,
+  kShot
+};
 enum class MouseButton { kLeft, kRight, kMiddle };
 
 struct InputStep {

@@ -19,7 +19,9 @@ InputPlayback::InputPlayback(Player& player, InputScript script, std::string sho
   QObject::connect(&m_timer, &QTimer::timeout, [this] { Next(); });
 }
 
-void InputPlayback::Start() { m_timer.start(0); }
+void InputPlayback::Start() {
+  m_timer.start(0);
+}
 
 void InputPlayback::Next() {
   while (m_next < m_script.steps.size() && !m_player.terminating()) {
@@ -72,10 +74,17 @@ void InputPlayback::Play(const InputStep& step) {
                                                                  : Qt::LeftButton;
   QPoint at(step.x, step.y);
   switch (step.action) {
-    case InputAction::kWait: break;
-    case InputAction::kMove: Mouse(QEvent::MouseMove, at, Qt::NoButton); break;
-    case InputAction::kPress: Mouse(QEvent::MouseButtonPress, at, button); break;
-    case InputAction::kRelease: Mouse(QEvent::MouseButtonRelease, at, button); break;
+    case InputAction::kWait:
+      break;
+    case InputAction::kMove:
+      Mouse(QEvent::MouseMove, at, Qt::NoButton);
+      break;
+    case InputAction::kPress:
+      Mouse(QEvent::MouseButtonPress, at, button);
+      break;
+    case InputAction::kRelease:
+      Mouse(QEvent::MouseButtonRelease, at, button);
+      break;
     case InputAction::kClick:
       Mouse(QEvent::MouseButtonPress, at, button);
       Mouse(QEvent::MouseButtonRelease, at, button);
@@ -94,8 +103,8 @@ void InputPlayback::Play(const InputStep& step) {
       if (!target) target = page;
       QPoint global = QCursor::pos();
       QWheelEvent event(QPointF(target->mapFromGlobal(global)), QPointF(global), QPoint(),
-                        QPoint(0, 120 * step.amount), m_buttons, Qt::NoModifier,
-                        Qt::NoScrollPhase, false);
+                        QPoint(0, 120 * step.amount), m_buttons, Qt::NoModifier, Qt::NoScrollPhase,
+                        false);
       QApplication::sendEvent(target, &event);
       break;
     }
@@ -125,9 +134,12 @@ void InputPlayback::Play(const InputStep& step) {
       QKeySequence seq = QKeySequence::fromString(QString::fromUtf8(step.text.c_str()));
       int key = seq.isEmpty() ? 0 : seq[0].key();
       QString text;
-      if (key == Qt::Key_Return || key == Qt::Key_Enter) text = QStringLiteral("\r");
-      else if (key == Qt::Key_Tab) text = QStringLiteral("\t");
-      else if (key == Qt::Key_Space) text = QStringLiteral(" ");
+      if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        text = QStringLiteral("\r");
+      else if (key == Qt::Key_Tab)
+        text = QStringLiteral("\t");
+      else if (key == Qt::Key_Space)
+        text = QStringLiteral(" ");
       else if (key >= 0x20 && key < 0x7f && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
         text = (mods & Qt::ShiftModifier) ? QString(QChar(key)) : QString(QChar(key)).toLower();
       }

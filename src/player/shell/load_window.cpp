@@ -8,8 +8,8 @@
 namespace morvane {
 
 TQMLoad::TQMLoad()
-    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                           Qt::WindowTitleHint) {
+    : QWidget(nullptr,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setObjectName(QStringLiteral("QMLoad"));
   setWindowTitle(QStringLiteral("Intializing"));
   setAttribute(Qt::WA_QuitOnClose, false);

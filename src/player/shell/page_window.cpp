@@ -55,7 +55,9 @@ class PageSurface : public QWidget {
 
 namespace {
 
-QColor ToQColor(const Colour& c) { return QColor(c.r, c.g, c.b); }
+QColor ToQColor(const Colour& c) {
+  return QColor(c.r, c.g, c.b);
+}
 
 }  // namespace
 

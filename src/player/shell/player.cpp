@@ -38,28 +38,45 @@ std::string ReadFile(const std::string& path, bool& ok) {
 
 std::vector<int> MessageBoxButtons(int flags) {
   switch (flags & 0xf) {
-    case kMbOkCancel: return {1, 2};
-    case kMbAbortRetryIgnore: return {3, 4, 5};
-    case kMbYesNoCancel: return {6, 7, 2};
-    case kMbYesNo: return {6, 7};
-    case kMbRetryCancel: return {4, 2};
-    case 6: return {2, 10, 11};  // cancel, try again, continue
-    default: return {1};
+    case kMbOkCancel:
+      return {1, 2};
+    case kMbAbortRetryIgnore:
+      return {3, 4, 5};
+    case kMbYesNoCancel:
+      return {6, 7, 2};
+    case kMbYesNo:
+      return {6, 7};
+    case kMbRetryCancel:
+      return {4, 2};
+    case 6:
+      return {2, 10, 11};  // cancel, try again, continue
+    default:
+      return {1};
   }
 }
 
 QMessageBox::StandardButton QtButton(int result) {
   switch (result) {
-    case 1: return QMessageBox::Ok;
-    case 2: return QMessageBox::Cancel;
-    case 3: return QMessageBox::Abort;
-    case 4: return QMessageBox::Retry;
-    case 5: return QMessageBox::Ignore;
-    case 6: return QMessageBox::Yes;
-    case 7: return QMessageBox::No;
-    case 10: return QMessageBox::Retry;
-    case 11: return QMessageBox::Ignore;
-    default: return QMessageBox::Ok;
+    case 1:
+      return QMessageBox::Ok;
+    case 2:
+      return QMessageBox::Cancel;
+    case 3:
+      return QMessageBox::Abort;
+    case 4:
+      return QMessageBox::Retry;
+    case 5:
+      return QMessageBox::Ignore;
+    case 6:
+      return QMessageBox::Yes;
+    case 7:
+      return QMessageBox::No;
+    case 10:
+      return QMessageBox::Retry;
+    case 11:
+      return QMessageBox::Ignore;
+    default:
+      return QMessageBox::Ok;
   }
 }
 
@@ -313,11 +330,20 @@ int Player::MessageBox(std::string_view caption, std::string_view text, int flag
     box.setWindowTitle(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
     box.setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
     switch (flags & 0xf0) {
-      case kMbIconError: box.setIcon(QMessageBox::Critical); break;
-      case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
-      case kMbIconExclamation: box.setIcon(QMessageBox::Warning); break;
-      case kMbIconInformation: box.setIcon(QMessageBox::Information); break;
-      default: break;
+      case kMbIconError:
+        box.setIcon(QMessageBox::Critical);
+        break;
+      case kMbIconQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
+      case kMbIconExclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+      case kMbIconInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+      default:
+        break;
     }
     std::vector<std::pair<QAbstractButton*, int>> buttons;
     for (int id : MessageBoxButtons(flags)) {

@@ -34,9 +34,16 @@ class InputPlayback;
 
 // Message-box flags and results as the message-box action stores them.
 enum MessageBoxFlags : int {
-  kMbOk = 0x0, kMbOkCancel = 0x1, kMbAbortRetryIgnore = 0x2, kMbYesNoCancel = 0x3,
-  kMbYesNo = 0x4, kMbRetryCancel = 0x5, kMbIconError = 0x10, kMbIconQuestion = 0x20,
-  kMbIconExclamation = 0x30, kMbIconInformation = 0x40,
+  kMbOk = 0x0,
+  kMbOkCancel = 0x1,
+  kMbAbortRetryIgnore = 0x2,
+  kMbYesNoCancel = 0x3,
+  kMbYesNo = 0x4,
+  kMbRetryCancel = 0x5,
+  kMbIconError = 0x10,
+  kMbIconQuestion = 0x20,
+  kMbIconExclamation = 0x30,
+  kMbIconInformation = 0x40,
 };
 
 // The result a box gives when the user takes its default button.

@@ -62,13 +62,32 @@ int16_t PlayerStage::KeyState(int32_t virtual_key) {
     Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
     bool down = false;
     switch (virtual_key) {
-      case 1: down = buttons & Qt::LeftButton; break;
-      case 2: down = buttons & Qt::RightButton; break;
-      case 4: down = buttons & Qt::MiddleButton; break;
-      case 0x10: case 0xA0: case 0xA1: down = mods & Qt::ShiftModifier; break;
-      case 0x11: case 0xA2: case 0xA3: down = mods & Qt::ControlModifier; break;
-      case 0x12: case 0xA4: case 0xA5: down = mods & Qt::AltModifier; break;
-      default: break;
+      case 1:
+        down = buttons & Qt::LeftButton;
+        break;
+      case 2:
+        down = buttons & Qt::RightButton;
+        break;
+      case 4:
+        down = buttons & Qt::MiddleButton;
+        break;
+      case 0x10:
+      case 0xA0:
+      case 0xA1:
+        down = mods & Qt::ShiftModifier;
+        break;
+      case 0x11:
+      case 0xA2:
+      case 0xA3:
+        down = mods & Qt::ControlModifier;
+        break;
+      case 0x12:
+      case 0xA4:
+      case 0xA5:
+        down = mods & Qt::AltModifier;
+        break;
+      default:
+        break;
     }
     return down ? int16_t(-32768) : int16_t(0);
   });
@@ -83,7 +102,9 @@ std::string PlayerStage::ClipboardText() {
   });
 }
 
-std::vector<std::string> PlayerStage::CommandLine() { return m_command_line; }
+std::vector<std::string> PlayerStage::CommandLine() {
+  return m_command_line;
+}
 
 int32_t PlayerStage::CurrentPage() {
   return OnMain<int32_t>([this] { return m_player.CurrentPage(); });

@@ -29,8 +29,7 @@ class PlayerStage : public Stage {
   std::optional<StagePoint> PageWindowOrigin(int32_t page) override;
   std::optional<StagePoint> PageClientOrigin(int32_t page) override;
   std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override;
-  std::optional<std::string> FlashVariable(std::string_view number,
-                                           std::string_view name) override;
+  std::optional<std::string> FlashVariable(std::string_view number, std::string_view name) override;
 
   void SetCommandLine(std::vector<std::string> command_line) {
     m_command_line = std::move(command_line);

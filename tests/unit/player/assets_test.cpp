@@ -38,13 +38,15 @@ std::string Encode(const QImage& image, const char* format) {
 // An .ani file of the given frames (each a .cur file), rates and sequence.
 std::string Ani(const std::vector<std::string>& frames, std::vector<uint32_t> rates,
                 std::vector<uint32_t> sequence) {
-  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  auto u32 = [](uint32_t v) {
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  };
   auto chunk = [&](const std::string& id, const std::string& data) {
     return id + u32(uint32_t(data.size())) + data + (data.size() % 2 ? std::string(1, '\0') : "");
   };
   std::string anih = u32(36) + u32(uint32_t(frames.size())) +
-                     u32(uint32_t(sequence.empty() ? frames.size() : sequence.size())) +
-                     u32(0) + u32(0) + u32(0) + u32(0) + u32(6) + u32(1);
+                     u32(uint32_t(sequence.empty() ? frames.size() : sequence.size())) + u32(0) +
+                     u32(0) + u32(0) + u32(0) + u32(6) + u32(1);
   std::string list = "fram";
   for (const std::string& f : frames) list += chunk("icon", f);
   std::string body = "ACON" + chunk("anih", anih) + chunk("LIST", list);
@@ -131,7 +133,8 @@ TEST(Background, FiltersWorkOnThePixels) {
   } cases[] = {
       {"none", [](Page&) {}, qRgb(200, 100, 0), qRgb(0, 0, 255)},
       {"invert", [](Page& p) { p.options.invert = true; }, qRgb(55, 155, 255), qRgb(255, 255, 0)},
-      {"flip", [](Page& p) { p.options.flip_horizontal = true; }, qRgb(0, 0, 255), qRgb(200, 100, 0)},
+      {"flip", [](Page& p) { p.options.flip_horizontal = true; }, qRgb(0, 0, 255),
+       qRgb(200, 100, 0)},
       {"grey", [](Page& p) { p.options.grayscale = true; }, qRgb(119, 119, 119), qRgb(29, 29, 29)},
       {"lighter", [](Page& p) { p.lightness = 100; }, qRgb(255, 255, 255), qRgb(255, 255, 255)},
       {"darker", [](Page& p) { p.lightness = -100; }, qRgb(0, 0, 0), qRgb(0, 0, 0)},
@@ -177,8 +180,8 @@ TEST(InputSteps, ParsesEveryStep) {
 }
 
 TEST(InputSteps, NamesTheFirstBadLine) {
-  for (const char* bad : {"jump 1 2", "click 1", "click 1 2 thumb", "wait -1", "wheel left",
-                          "key", "key A meta", "shot ../x", "move a b"}) {
+  for (const char* bad : {"jump 1 2", "click 1", "click 1 2 thumb", "wait -1", "wheel left", "key",
+                          "key A meta", "shot ../x", "move a b"}) {
     InputScript s = ParseInputSteps(std::string("wait 1\n") + bad + "\n");
     EXPECT_EQ(s.error.rfind("line 2: ", 0), 0u) << bad << " -> " << s.error;
     EXPECT_TRUE(s.steps.empty());
@@ -186,8 +189,8 @@ TEST(InputSteps, NamesTheFirstBadLine) {
 }
 
 TEST(PlayerOptions, ParsesAndRefuses) {
-  ParsedOptions p = ParsePlayerArguments(
-      {"--headless", "--answers", "6,7,1", "--quit-after", "500", "--codepage", "1256", "game.exe"});
+  ParsedOptions p = ParsePlayerArguments({"--headless", "--answers", "6,7,1", "--quit-after", "500",
+                                          "--codepage", "1256", "game.exe"});
   EXPECT_EQ(p.error, "");
   EXPECT_TRUE(p.options.headless);
   EXPECT_EQ(p.options.answers, (std::vector<int>{6, 7, 1}));
@@ -203,8 +206,8 @@ TEST(PlayerOptions, ParsesAndRefuses) {
 TEST(MessageBoxes, DefaultButtonResults) {
   struct Case {
     int flags, result;
-  } cases[] = {{0x0, 1}, {0x1, 1}, {0x101, 2}, {0x2, 3}, {0x202, 5}, {0x3, 6}, {0x203, 2},
-               {0x104, 7}, {0x5, 4}, {0x305, 4}, {0x30, 1}};
+  } cases[] = {{0x0, 1},   {0x1, 1},   {0x101, 2}, {0x2, 3},   {0x202, 5}, {0x3, 6},
+               {0x203, 2}, {0x104, 7}, {0x5, 4},   {0x305, 4}, {0x30, 1}};
   for (const Case& c : cases) EXPECT_EQ(DefaultMessageBoxResult(c.flags), c.result) << c.flags;
 }
 
