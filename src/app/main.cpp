@@ -5,11 +5,27 @@
 #include "player/shell/player.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace {
+
+int g_signal_pipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  char byte = 1;
+  [[maybe_unused]] ssize_t written = write(g_signal_pipe[1], &byte, 1);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -33,6 +49,19 @@ int main(int argc, char** argv) {
   morvane::InstallFontSubstitutes();
 
   morvane::Player player(parsed.options, std::vector<std::string>(argv, argv + argc));
+  // An interrupt or a termination request ends the program the orderly way,
+  // so extracted files are removed and the trace and variable dump written.
+  std::unique_ptr<QSocketNotifier> signal_notifier;
+  if (pipe(g_signal_pipe) == 0) {
+    signal_notifier = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(signal_notifier.get(), &QSocketNotifier::activated, [&player] {
+      char byte;
+      [[maybe_unused]] ssize_t got = read(g_signal_pipe[0], &byte, 1);
+      player.EndProgram(1);
+    });
+    signal(SIGTERM, OnSignal);
+    signal(SIGINT, OnSignal);
+  }
   if (!player.Start()) return player.exit_code();
   return app.exec();
 }
