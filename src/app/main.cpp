@@ -41,8 +41,6 @@ int main(int argc, char** argv) {
   if (parsed.options.headless) {
     // Must be set before the application object exists.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // The offscreen platform has no font configuration of its own to offer.
-    setenv("QT_QPA_FONTDIR", "/usr/share/fonts", 0);
   }
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);

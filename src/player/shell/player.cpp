@@ -184,11 +184,13 @@ bool Player::Start() {
     EndProgram(1);
     return false;
   }
+  // Pages made visible by their options appear while the project loads; the
+  // main window is shown last, so it starts as the active window.
   for (auto& form : m_pages) {
     const PageOptions& o = form->page().options;
-    bool visible = form->number() == 1 || (o.show_transition == 0 && !o.hidden_at_start);
-    if (visible) form->show();
+    if (form->number() != 1 && o.show_transition == 0 && !o.hidden_at_start) form->show();
   }
+  m_pages.front()->show();
 
   if (!m_options.input_file.empty()) {
     bool ok = false;
