@@ -1,0 +1,707 @@
+// The action tables of `DoAction`: each code to its handler. Codes without an
+// entry do nothing.
+
+#include <algorithm>
+
+#include "expr/eval_error.h"
+#include "package/path_macros.h"
+#include "platform/file_actions.h"
+#include "platform/http_download.h"
+#include "platform/ini_file.h"
+#include "platform/program_opener.h"
+#include "script/script_engine.h"
+#include "util/ascii_case.h"
+#include "util/colour_string.h"
+#include "util/int_text.h"
+#include "util/number_text.h"
+
+namespace morvane {
+namespace {
+
+// The rounded value as a 32-bit integer, or the conversion error.
+int32_t ToInt32(double value) {
+  const std::optional<int64_t> rounded = RoundHalfEven(value);
+  if (!rounded || *rounded > INT32_MAX || *rounded < INT32_MIN)
+    throw ConversionError(FloatToText(rounded ? static_cast<double>(*rounded) : value));
+  return static_cast<int32_t>(*rounded);
+}
+
+// The name of the array a raw argument names: without its first character.
+std::string ArrayName(const std::string& raw) {
+  return raw.empty() ? raw : raw.substr(1);
+}
+
+std::string Element(const std::string& array, size_t index) {
+  return array + "[" + std::to_string(index) + "]";
+}
+
+// The font text of a font dialog: name,size,charset then ,B ,I ,U ,S or ,N.
+std::string FontText(const FontChoice& font) {
+  std::string text =
+      font.name + "," + std::to_string(font.size) + "," + std::to_string(font.charset);
+  if (font.bold) text += ",B";
+  if (font.italic) text += ",I";
+  if (font.underline) text += ",U";
+  if (font.strike_out) text += ",S";
+  if (!font.bold && !font.italic && !font.underline && !font.strike_out) text += ",N";
+  return text;
+}
+
+// The save dialog's default extension from its filter.
+std::string DefaultExtension(const std::string& filter) {
+  const size_t first = filter.find('|');
+  if (first == std::string::npos) return "";
+  const size_t second = filter.find('|', first + 1);
+  std::string extension = second == std::string::npos
+                              ? filter.substr(first + 1)
+                              : filter.substr(first + 1, second - first - 1);
+  if (extension.find('*') != std::string::npos)
+    extension.erase(0, std::min<size_t>(2, extension.size()));
+  return extension;
+}
+
+bool HasFolder(std::string_view path) {
+  return path.find_first_of("\\/:") != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string ScriptEngine::S(const ScriptLine& line, size_t i) {
+  return m_evaluator.String(line.arguments[i]);
+}
+
+double ScriptEngine::D(const ScriptLine& line, size_t i) {
+  return m_evaluator.Number(line.arguments[i]);
+}
+
+int32_t ScriptEngine::N(const ScriptLine& line, size_t i) {
+  return ToInt32(D(line, i));
+}
+
+bool ScriptEngine::B(const ScriptLine& line, size_t i) {
+  const double value = D(line, i);
+  const std::optional<int64_t> rounded = RoundHalfEven(value);
+  return rounded ? *rounded > 0 : value > 0;
+}
+
+std::string ScriptEngine::P(const ScriptLine& line, size_t i) {
+  return ExpandPathMacros(S(line, i), m_environment.macro_folders());
+}
+
+uint32_t ScriptEngine::C(const ScriptLine& line, size_t i) {
+  return ParseColourString(AsciiUpper(S(line, i)));
+}
+
+void ScriptEngine::Dispatch(int32_t code, const ScriptLine& line, int32_t page, int32_t thread) {
+  if (code > 123) {
+    CallFunction(static_cast<size_t>(code) - 123, line, page, thread);
+    return;
+  }
+  switch (code) {
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 16:
+    case 17:
+    case 18:
+    case 20:
+    case 23:
+    case 24:
+    case 25:
+    case 43:
+    case 44:
+    case 58:
+    case 63:
+    case 97:
+    case 98:
+    case 99:
+    case 108:
+    case 115:
+      CoreAction(code, line, page, thread);
+      return;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+      Navigate(code, line, page, thread);
+      return;
+    case 57:
+    case 59:
+    case 60:
+    case 61:
+    case 62:
+    case 64:
+    case 65:
+    case 66:
+    case 67:
+    case 68:
+    case 69:
+    case 70:
+    case 71:
+    case 100:
+    case 101:
+      AppearanceAction(code, line, thread);
+      return;
+    case 26:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+      DialogAction(code, line, page, thread);
+      return;
+    case 21:
+    case 32:
+    case 33:
+    case 34:
+    case 35:
+    case 36:
+    case 37:
+    case 41:
+    case 106:
+    case 107:
+    case 121:
+    case 122:
+    case 123:
+      FileAction(code, line, page, thread);
+      return;
+    case 31:
+    case 38:
+    case 39:
+    case 42:
+    case 49:
+    case 50:
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 55:
+    case 56:
+    case 102:
+    case 103:
+    case 104:
+    case 105:
+      SettingsAction(code, line, thread);
+      return;
+    case 40: {
+      const std::string kind = AsciiLower(S(line, 0));
+      const std::string number = AsciiLower(S(line, 1));
+      bool created = false;
+      OnMain(thread, [&] { created = m_stage.CreateObject(kind, number, page); });
+      if (!created)
+        throw ScriptError("Failed creating the component with name \"" + number + "\".");
+      return;
+    }
+    case 109:
+    case 110:
+    case 111:
+    case 112:
+    case 113:
+    case 114:
+      LanAction(code, line);
+      return;
+    default:
+      if (code >= 73 && code <= 96) AppearanceAction(code, line, thread);
+      return;
+  }
+}
+
+void ScriptEngine::CoreAction(int32_t code, const ScriptLine& line, int32_t page, int32_t thread) {
+  auto window = [&](WindowCommand command) {
+    OnMain(thread, [&] { m_stage.WindowAction(page, command); });
+  };
+  // The page named by the first argument; nothing when no page has that name.
+  auto named = [&](PageWindowCommand command, bool empty_is_current) {
+    const std::string name = S(line, 0);
+    std::optional<int32_t> target;
+    if (empty_is_current && name.empty()) {
+      target = m_stage.CurrentPage();
+    } else {
+      target = m_stage.PageByName(name);
+    }
+    if (!target || *target < 1) return;
+    OnMain(thread, [&] { m_stage.PageWindowAction(*target, command); });
+  };
+  switch (code) {
+    case 5: {
+      const std::string text = S(line, 0);
+      OnMain(thread, [&] {
+        m_stage.MessageBox(page, text, m_stage.ApplicationTitle(),
+                           message_box::kOk | message_box::kIconExclamation);
+      });
+      return;
+    }
+    case 6:
+      window(WindowCommand::kClose);
+      return;
+    case 7:
+      window(WindowCommand::kHide);
+      return;
+    case 8:
+      window(WindowCommand::kShow);
+      return;
+    case 16:
+      window(WindowCommand::kMaximize);
+      return;
+    case 17:
+      window(WindowCommand::kMinimizeApp);
+      return;
+    case 18:
+      window(WindowCommand::kRestoreApp);
+      return;
+    case 24:
+      window(WindowCommand::kRepaint);
+      return;
+    case 9:
+      if (thread != 0) {
+        m_stage.EndProgram(page, true);
+      } else {
+        m_stage.EndProgram(page, false);
+        Terminate();
+      }
+      return;
+    case 10: {
+      ObjectActionRequest request;
+      request.page_name = S(line, 1);
+      if (request.page_name.empty())
+        request.page_name = m_stage.PageName(m_stage.CurrentPage()).value_or("");
+      request.object = S(line, 0);
+      const size_t dot = line.text.find('.');
+      if (dot != std::string::npos) request.tail = line.text.substr(dot + 1);
+      request.thread = thread;
+      request.script_page = page;
+      request.evaluator = &m_evaluator;
+      OnMain(thread, [&] { m_stage.ObjectAction(request); });
+      return;
+    }
+    case 20: {
+      const std::string text = S(line, 0);
+      const std::string caption = S(line, 1);
+      const int32_t flags = N(line, 2);
+      int32_t result = 0;
+      OnMain(thread, [&] { result = m_stage.MessageBox(page, text, caption, flags); });
+      m_values.SetNumber("_result", result, &m_evaluator);
+      return;
+    }
+    case 23:
+      RequestStop();
+      return;
+    case 25:
+      m_stage.Sleep(std::max(N(line, 0), 0));
+      return;
+    case 43:
+      m_stage.MessageBeep(N(line, 0));
+      return;
+    case 44: {
+      const int32_t frequency = N(line, 0);
+      m_stage.Tone(frequency, N(line, 1));
+      return;
+    }
+    case 58:
+      named(PageWindowCommand::kBringToFront, true);
+      return;
+    case 63:
+      named(PageWindowCommand::kCentre, false);
+      return;
+    case 97:
+      named(PageWindowCommand::kShow, false);
+      return;
+    case 98:
+      named(PageWindowCommand::kHide, false);
+      return;
+    case 99:
+      named(PageWindowCommand::kShowModal, false);
+      return;
+    case 108:
+      named(PageWindowCommand::kPrint, false);
+      return;
+    case 115:
+      named(PageWindowCommand::kClose, false);
+      return;
+    default:
+      return;
+  }
+}
+
+void ScriptEngine::Navigate(int32_t code, const ScriptLine& line, int32_t page, int32_t thread) {
+  std::optional<std::string> name;
+  const int32_t current = m_stage.CurrentPage();
+  const int32_t count = m_stage.PageCount();
+  switch (code) {
+    case 11:
+      name = m_stage.PageName(1);
+      break;
+    case 12:
+      name = m_stage.PageName(count);
+      break;
+    case 13:
+      if (current < count) name = m_stage.PageName(current + 1);
+      break;
+    case 14:
+      if (current >= 2) name = m_stage.PageName(current - 1);
+      break;
+    default:
+      name = S(line, 0);
+      break;
+  }
+  std::string target;
+  {
+    std::lock_guard lock(m_mutex);
+    if (name) m_navigation_target = *name;
+    target = m_navigation_target;
+  }
+  OnMain(thread, [&] { m_stage.GoToPage(target, page); });
+}
+
+void ScriptEngine::AppearanceAction(int32_t code, const ScriptLine& line, int32_t thread) {
+  AppearanceChange change;
+  change.code = code;
+  switch (code) {
+    case 57:
+    case 59:
+    case 81:
+      change.text = S(line, 0);
+      break;
+    case 60:
+    case 61:
+      change.number = N(line, 0);
+      change.second = N(line, 1);
+      break;
+    case 71:
+    case 82:
+    case 91:
+    case 92:
+    case 93:
+    case 94:
+    case 95:
+    case 96:
+    case 101:
+      change.number = N(line, 0);
+      break;
+    case 76:
+      change.number = N(line, 0) & 0xFF;
+      break;
+    case 78:
+    case 80:
+    case 90:
+      change.colour = C(line, 0);
+      break;
+    default:
+      change.on = B(line, 0);
+      break;
+  }
+  OnMain(thread, [&] { m_stage.PageAppearance(change); });
+}
+
+void ScriptEngine::DialogAction(int32_t code, const ScriptLine& line, int32_t page,
+                                int32_t thread) {
+  switch (code) {
+    case 26: {
+      OpenFileRequest request;
+      request.filter = S(line, 0);
+      std::string file = P(line, 1);
+      if (!file.empty()) request.initial_file = std::move(file);
+      std::string folder = P(line, 2);
+      if (!folder.empty()) request.initial_folder = std::move(folder);
+      request.multiple = !line.arguments[3].empty() && B(line, 3);
+      m_values.SetString("_file", "", &m_evaluator);
+      std::vector<std::string> chosen;
+      OnMain(thread, [&] { chosen = m_stage.OpenFileDialog(page, request); });
+      std::string result;
+      if (chosen.size() == 1) {
+        result = chosen[0];
+      } else {
+        for (const std::string& path : chosen) result += path + "|";
+      }
+      m_values.SetString("_file", result, &m_evaluator);
+      return;
+    }
+    case 27: {
+      SaveFileRequest request;
+      request.filter = S(line, 0);
+      request.initial_file = P(line, 1);
+      request.initial_folder = P(line, 2);
+      request.default_extension = DefaultExtension(request.filter);
+      std::optional<std::string> chosen;
+      OnMain(thread, [&] { chosen = m_stage.SaveFileDialog(page, request); });
+      m_values.SetString("_file", chosen.value_or(""), &m_evaluator);
+      return;
+    }
+    case 28: {
+      FolderRequest request;
+      request.caption = S(line, 0);
+      request.prompt = S(line, 1);
+      request.initial_folder = P(line, 2);
+      request.show_files = B(line, 3);
+      request.new_folder_button = B(line, 4);
+      std::string folder;
+      OnMain(thread, [&] { folder = m_stage.FolderDialog(page, request); });
+      m_values.SetString("_file", folder, &m_evaluator);
+      return;
+    }
+    case 29: {
+      std::optional<uint32_t> initial;
+      const double red = D(line, 0);
+      if (red != -1) {
+        const uint32_t r = static_cast<uint32_t>(ToInt32(red)) & 0xFF;
+        const uint32_t g = static_cast<uint32_t>(N(line, 1)) & 0xFF;
+        const uint32_t b = static_cast<uint32_t>(N(line, 2)) & 0xFF;
+        initial = r | (g << 8) | (b << 16);
+      }
+      std::optional<uint32_t> chosen;
+      OnMain(thread, [&] { chosen = m_stage.ColourDialog(page, initial); });
+      m_values.SetString("_color", chosen ? ColourToHex(*chosen) : "", &m_evaluator);
+      return;
+    }
+    case 30: {
+      const std::string spec = S(line, 0);
+      if (std::count(spec.begin(), spec.end(), ':') != 3)
+        throw ScriptError("MORVANE Syntax Error: Font syntax is invalid.");
+      const size_t a = spec.find(':');
+      const size_t b = spec.find(':', a + 1);
+      const size_t c = spec.find(':', b + 1);
+      FontChoice initial;
+      initial.name = spec.substr(0, a);
+      initial.charset = StrToInt(spec.substr(a + 1, b - a - 1));
+      initial.size = StrToInt(spec.substr(b + 1, c - b - 1));
+      initial.colour = ParseColourString(AsciiUpper(spec.substr(c + 1)));
+      FontChoice chosen;
+      OnMain(thread, [&] { chosen = m_stage.FontDialog(page, initial); });
+      m_values.SetString("_font", FontText(chosen), &m_evaluator);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void ScriptEngine::FileAction(int32_t code, const ScriptLine& line, int32_t page, int32_t thread) {
+  DriveTable& drives = m_environment.drives();
+  switch (code) {
+    case 21: {
+      const std::string file = P(line, 0);
+      const std::string parameters = S(line, 1);
+      N(line, 2);  // the show mode: desktops open windows as they see fit
+      if (const auto argv = OpenCommand(drives, file, parameters, m_environment.code_page()))
+        m_stage.Spawn(*argv);
+      return;
+    }
+    case 32: {
+      const std::string from = P(line, 0);
+      CopyFileReplacing(drives, from, P(line, 1));
+      return;
+    }
+    case 33:
+    case 34: {
+      const std::string from = P(line, 0);
+      MoveFileNoReplace(drives, from, P(line, 1));
+      return;
+    }
+    case 35:
+      DeleteFileOnly(drives, P(line, 0));
+      return;
+    case 36:
+    case 37: {
+      std::string path;
+      if (code == 36) {
+        path = P(line, 0);
+      } else {
+        path = ExpandPathMacros(m_evaluator.String(AsciiLower(line.arguments[0])),
+                                m_environment.macro_folders());
+      }
+      if (const std::optional<std::string> host = drives.ToHost(path))
+        m_stage.RegisterFont(*host, code == 36);
+      return;
+    }
+    case 41: {
+      const std::string path = P(line, 0);
+      WriteWholeFile(drives, path, S(line, 1));
+      return;
+    }
+    case 106: {
+      const std::string name = S(line, 0);
+      const std::string target = P(line, 1);
+      std::optional<std::string> bytes;
+      bool listed = false;
+      for (size_t i = 0; i < m_embedded_files.size() && !listed; ++i) {
+        const std::optional<std::string> file_name = ExtractionName(m_embedded_files[i].path);
+        if (!file_name || !EqualsIgnoreCase(*file_name, name)) continue;
+        listed = true;
+        bytes = m_stage.ReadResource("DATAE" + std::to_string(i));
+      }
+      if (!listed) bytes = m_stage.ReadResource("DAF" + name);
+      if (!bytes) throw ScriptError("Embedded file not found.");
+      WriteWholeFile(drives, target, *bytes);
+      return;
+    }
+    case 107: {
+      const std::string path = P(line, 0);
+      WritePlayerData(drives, path, S(line, 1));
+      return;
+    }
+    case 121: {
+      std::string text = S(line, 0);
+      const std::string separator = S(line, 1);
+      const std::string array = ArrayName(line.arguments[2]);
+      if (separator.empty()) return;
+      if (text.size() < separator.size() ||
+          text.compare(text.size() - separator.size(), separator.size(), separator) != 0)
+        text += separator;
+      size_t start = 0;
+      size_t index = 1;
+      for (size_t at; (at = text.find(separator, start)) != std::string::npos; ++index) {
+        m_values.SetString(Element(array, index), text.substr(start, at - start), &m_evaluator);
+        start = at + separator.size();
+      }
+      return;
+    }
+    case 122: {
+      const std::string mask = S(line, 0);
+      const std::string folder = P(line, 1);
+      const std::string kinds = S(line, 2);
+      m_environment.SetSearchResults(
+          SearchFolder(drives, mask, folder, kinds, m_environment.code_page()));
+      return;
+    }
+    case 123: {
+      const std::optional<std::vector<std::string>> results = m_environment.SearchResults();
+      if (!results) return;
+      const std::string array = ArrayName(line.arguments[0]);
+      for (size_t i = 0; i < results->size(); ++i)
+        m_values.SetString(Element(array, i + 1), (*results)[i], &m_evaluator);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void ScriptEngine::SettingsAction(int32_t code, const ScriptLine& line, int32_t thread) {
+  RegistryAccessor& registry = m_environment.registry();
+  auto ini_write = [&](const std::string& section, const std::string& key,
+                       const std::string& value) {
+    const std::optional<IniFile> ini = m_environment.BoundIniFile();
+    if (!ini) return;
+    try {
+      IniFile(*ini).Write(section, key, value);
+    } catch (const IniWriteError&) {
+      std::lock_guard lock(m_mutex);
+      throw ScriptError("Unable to write to " + m_ini_name);
+    }
+  };
+  switch (code) {
+    case 31: {
+      const std::string address = S(line, 0);
+      DownloadToFile(m_environment.drives(), address, P(line, 1));
+      return;
+    }
+    case 38: {
+      const std::string text = S(line, 0);
+      OnMain(thread, [&] { m_stage.SetClipboardText(text); });
+      return;
+    }
+    case 39:
+      m_stage.MultimediaCommand(P(line, 0));
+      return;
+    case 42:
+      m_stage.LoadKeyboardLayout("0000" + S(line, 0));
+      return;
+    case 49:
+      registry.SetRoot(S(line, 0));
+      return;
+    case 50: {
+      const std::string key = S(line, 0);
+      const bool create = !line.arguments[1].empty() && B(line, 1);
+      registry.CloseKey();
+      registry.OpenKey(key, create);
+      return;
+    }
+    case 51:
+      registry.CreateKey(S(line, 0));
+      return;
+    case 52:
+      registry.DeleteKey(S(line, 0));
+      return;
+    case 53: {
+      const std::string name = S(line, 0);
+      registry.Write(name, RegistryValue(S(line, 1)));
+      return;
+    }
+    case 54: {
+      const std::string name = S(line, 0);
+      registry.Write(name, RegistryValue(N(line, 1)));
+      return;
+    }
+    case 55: {
+      const std::string name = S(line, 0);
+      const double value = TextToFloat(FloatToText(D(line, 1))).value_or(0);
+      registry.Write(name, RegistryValue(value));
+      return;
+    }
+    case 56: {
+      const std::string name = S(line, 0);
+      registry.Write(name, RegistryValue(B(line, 1)));
+      return;
+    }
+    case 102: {
+      std::string path = P(line, 0);
+      if (!HasFolder(path)) path = m_environment.windows_folder() + path;
+      m_environment.BindIniFile(m_environment.drives().ToHost(path).value_or(""));
+      std::lock_guard lock(m_mutex);
+      m_ini_name = path;
+      return;
+    }
+    case 103: {
+      const std::string section = S(line, 0);
+      const std::string key = S(line, 1);
+      ini_write(section, key, S(line, 2));
+      return;
+    }
+    case 104: {
+      const std::string section = S(line, 0);
+      const std::string key = S(line, 1);
+      ini_write(section, key, FloatToText(D(line, 2)));
+      return;
+    }
+    case 105: {
+      const std::string section = S(line, 0);
+      const std::string key = S(line, 1);
+      ini_write(section, key, B(line, 2) ? "1" : "0");
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void ScriptEngine::LanAction(int32_t code, const ScriptLine& line) {
+  switch (code) {
+    case 109:
+      m_stage.LanSetHost(S(line, 0));
+      return;
+    case 110:
+      m_stage.LanSetPort(N(line, 0));
+      return;
+    case 111:
+      S(line, 0);
+      m_stage.LanServer(true);
+      return;
+    case 112:
+      S(line, 0);
+      m_stage.LanServer(false);
+      return;
+    case 113:
+      m_stage.LanSendText(S(line, 0));
+      return;
+    case 114:
+      m_stage.LanSendFile(P(line, 0));
+      return;
+    default:
+      return;
+  }
+}
+
+}  // namespace morvane
