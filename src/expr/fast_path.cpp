@@ -46,7 +46,10 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
     if (digits_end == at + 1 || digits_end - at > 4 || digits_end >= t.size() ||
         t[digits_end] != '%')
       return std::make_shared<Plan>();
-    const int code = std::stoi(t.substr(at + 1, digits_end - at - 1));
+    const std::string digits = t.substr(at + 1, digits_end - at - 1);
+    const int code = std::stoi(digits);
+    // "@01%" is no call of code 1: the phase looks for "@1%".
+    if (std::to_string(code) != digits) return std::make_shared<Plan>();
     const Arity arity = NumericArity(code);
     // The clipboard is inserted as text that could hold anything.
     if (arity == Arity::kUnknown || code == 16 || RunsToEnd(code)) return std::make_shared<Plan>();
@@ -58,8 +61,10 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
       const size_t open = t.find('(', at);
       if (close == std::string::npos || open == std::string::npos || open > close)
         return std::make_shared<Plan>();
+      // No other call may begin inside this call's text.
+      const size_t next_call = t.find('@', at + 1);
+      if (next_call != std::string::npos && next_call < close) return std::make_shared<Plan>();
       const std::string_view argument_text = std::string_view(t).substr(open + 1, close - open - 1);
-      if (argument_text.find('@') != std::string_view::npos) return std::make_shared<Plan>();
       for (std::string_view argument :
            SplitStringArguments(argument_text, NumericArgumentCount(code))) {
         call.arguments.emplace_back(argument);
