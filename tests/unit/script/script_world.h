@@ -72,7 +72,7 @@ struct ScriptWorld {
     pages[0].name = "Main";
     pages[1].name = "Second";
     pages[2].name = "Third";
-    stage.SetPages(pages, 1);
+    stage.SetPages(pages, 2);
   }
   ~ScriptWorld() { engine.reset(); }
 
