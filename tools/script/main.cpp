@@ -1,14 +1,18 @@
-// morvane-script: evaluates expressions as scripts see them, on a console
-// stage (a 1024x768 screen, no pages, keys up).
+// morvane-script: runs action scripts and evaluates expressions as scripts
+// see them, on a console stage (a 1024x768 screen, no pages, keys up).
 //
-//   morvane-script [--set NAME=VALUE]... (--num EXPR | --str EXPR)...
+//   morvane-script [--set NAME=VALUE]... [--answers LIST] [--dump-vars OUT]
+//                  [FILE] [--num EXPR | --str EXPR]...
 //
-// Variables are set first, in the order given; then each expression is
-// evaluated in turn and its result printed on a line of its own.
+// Variables are set first, in the order given; then the script FILE runs;
+// then each expression is evaluated in turn and its result printed on a line
+// of its own. Message boxes print "message: TEXT".
 
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +21,10 @@
 #include "expr/environment.h"
 #include "expr/evaluator.h"
 #include "expr/values.h"
+#include "script/console_script_stage.h"
+#include "script/script_engine.h"
+#include "util/code_page.h"
+#include "util/int_text.h"
 #include "util/number_text.h"
 
 namespace {
@@ -24,8 +32,15 @@ namespace {
 using namespace morvane;
 
 constexpr const char* kUsage =
-    "usage: morvane-script [--set NAME=VALUE]... (--num EXPR | --str EXPR)...\n"
+    "usage: morvane-script [--set NAME=VALUE]... [--answers LIST] [--dump-vars OUT]\n"
+    "                      [--code-page N] [FILE] [--num EXPR | --str EXPR]...\n"
     "\n"
+    "  FILE              an action script to run (bytes in the project's code page);\n"
+    "                    its folder is the exe folder ([src])\n"
+    "  --answers LIST    message-box results, comma-separated (1 OK, 2 Cancel, 3 Abort,\n"
+    "                    4 Retry, 5 Ignore, 6 Yes, 7 No), then each box's first button\n"
+    "  --dump-vars OUT   write the variables at the end as JSON to OUT (\"-\": stdout)\n"
+    "  --code-page N     the project's code page (default 1252)\n"
     "  --set NAME=VALUE  set a variable before anything is evaluated; NAME carries\n"
     "                    its prefix (#x=3, $s=abc, !b=1) and VALUE is taken as it\n"
     "                    is: number text, any text, or 0 or 1\n"
@@ -43,6 +58,10 @@ struct Request {
 struct Options {
   std::vector<std::string> assignments;
   std::vector<Request> requests;
+  std::string script_file;
+  std::vector<int32_t> answers;
+  std::string dump_file;
+  int code_page = kDefaultCodePage;
   bool help = false;
 };
 
@@ -67,6 +86,21 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.requests.push_back({Request::Kind::kNumber, value()});
     } else if (arg == "--str") {
       options.requests.push_back({Request::Kind::kString, value()});
+    } else if (arg == "--answers") {
+      std::stringstream list(value());
+      for (std::string item; std::getline(list, item, ',');) {
+        const std::optional<int32_t> answer = ParseInt32(item);
+        if (!answer) throw UsageError("--answers wants numbers separated by commas");
+        options.answers.push_back(*answer);
+      }
+    } else if (arg == "--dump-vars") {
+      options.dump_file = value();
+    } else if (arg == "--code-page") {
+      const std::optional<int32_t> code_page = ParseInt32(value());
+      if (!code_page) throw UsageError("--code-page wants a number");
+      options.code_page = *code_page;
+    } else if (!arg.empty() && arg[0] != '-' && options.script_file.empty()) {
+      options.script_file = arg;
     } else {
       throw UsageError("unknown option " + arg);
     }
@@ -87,33 +121,133 @@ void Assign(TValues& values, std::string_view assignment) {
       values.SetNumber(name, *number);
       break;
     }
-    case '$': values.SetString(name, value); break;
+    case '$':
+      values.SetString(name, value);
+      break;
     case '!':
       if (value != "0" && value != "1") throw UsageError("a truth value is 0 or 1");
       values.SetBoolean(name, value == "1");
       break;
-    default: throw UsageError("--set wants #NAME=VALUE, $NAME=VALUE or !NAME=VALUE");
+    default:
+      throw UsageError("--set wants #NAME=VALUE, $NAME=VALUE or !NAME=VALUE");
   }
 }
 
+std::string JsonText(std::string_view text) {
+  std::string out = "\"";
+  for (const unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", c);
+          out += escape;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  return out + "\"";
+}
+
+// {"numbers": {name: "number text"}, "strings": {...}, "booleans": {...}}, in
+// UTF-8, names canonical.
+std::string DumpVariables(TValues& values, int code_page) {
+  std::string out = "{\n  \"numbers\": {";
+  const char* separator = "";
+  for (const auto& [name, value] : values.Numbers()) {
+    out += separator + std::string("\n    ") + JsonText(ToUtf8(name, code_page)) + ": " +
+           JsonText(FloatToText(value));
+    separator = ",";
+  }
+  out += "\n  },\n  \"strings\": {";
+  separator = "";
+  for (const auto& [name, value] : values.Strings()) {
+    out += separator + std::string("\n    ") + JsonText(ToUtf8(name, code_page)) + ": " +
+           JsonText(ToUtf8(value, code_page));
+    separator = ",";
+  }
+  out += "\n  },\n  \"booleans\": {";
+  separator = "";
+  for (const auto& [name, value] : values.Booleans()) {
+    out += separator + std::string("\n    ") + JsonText(ToUtf8(name, code_page)) + ": " +
+           (value ? "true" : "false");
+    separator = ",";
+  }
+  return out + "\n  }\n}\n";
+}
+
+std::string ReadScriptFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw UsageError("cannot read " + path);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
 int Run(const Options& options, const std::vector<std::string>& command_line) {
-  ConsoleStage stage(command_line);
+  ConsoleScriptStage stage(&std::cout, options.code_page);
+  stage.console().SetCommandLine(command_line);
+  stage.SetAnswers(options.answers);
+  stage.SetSpawnPrograms(true);
   EnvironmentOptions environment_options;
+  environment_options.code_page = options.code_page;
+  std::string script;
+  if (!options.script_file.empty()) {
+    script = ReadScriptFile(options.script_file);
+    environment_options.exe_host_path = options.script_file;
+  }
   std::unique_ptr<Environment> environment = Environment::Create(stage, environment_options);
   TValues values;
   Evaluator evaluator(values, *environment);
+  ScriptEngine engine(stage, *environment, values, evaluator);
   for (const std::string& assignment : options.assignments) Assign(values, assignment);
-  for (const Request& request : options.requests) {
-    if (request.kind == Request::Kind::kNumber) {
-      std::cout << FloatToText(evaluator.Number(request.text)) << '\n';
-    } else {
-      const std::string text = evaluator.String(request.text);
-      std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
-      std::cout << '\n';
+  int status = 0;
+  try {
+    if (!options.script_file.empty()) engine.DoActions(1, script, 0);
+    for (const Request& request : options.requests) {
+      if (request.kind == Request::Kind::kNumber) {
+        std::cout << FloatToText(evaluator.Number(request.text)) << '\n';
+      } else {
+        const std::string text = evaluator.String(request.text);
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+        std::cout << '\n';
+      }
+      std::cout.flush();
     }
+  } catch (const std::exception& error) {
     std::cout.flush();
+    std::cerr << "error: " << ToUtf8(error.what(), options.code_page) << '\n';
+    status = 1;
   }
-  return 0;
+  // Worker threads run to their end, as they would in the player.
+  engine.WaitForThreads();
+  if (!options.dump_file.empty()) {
+    const std::string dump = DumpVariables(values, options.code_page);
+    if (options.dump_file == "-") {
+      std::cout << dump;
+    } else {
+      std::ofstream out(options.dump_file, std::ios::binary);
+      out << dump;
+      if (!out) throw UsageError("cannot write " + options.dump_file);
+    }
+  }
+  return status;
 }
 
 }  // namespace
@@ -122,7 +256,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   try {
     const Options options = ParseOptions(args);
-    if (options.help || (options.requests.empty() && options.assignments.empty())) {
+    if (options.help ||
+        (options.requests.empty() && options.assignments.empty() && options.script_file.empty())) {
       std::fputs(kUsage, options.help ? stdout : stderr);
       return options.help ? 0 : 2;
     }
