@@ -48,8 +48,7 @@ class ConsoleStage : public Stage {
   std::optional<StagePoint> PageWindowOrigin(int32_t page) override;
   std::optional<StagePoint> PageClientOrigin(int32_t page) override;
   std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override;
-  std::optional<std::string> FlashVariable(std::string_view number,
-                                           std::string_view name) override;
+  std::optional<std::string> FlashVariable(std::string_view number, std::string_view name) override;
 
  private:
   const Page* PageAt(int32_t page) const;

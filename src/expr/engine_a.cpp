@@ -14,8 +14,23 @@ namespace morvane {
 namespace {
 
 enum class Token : uint8_t {
-  kEnd, kNumber, kHole, kWordOp, kPlus, kMinus, kStar, kSlash, kOpen, kClose,
-  kLt, kEq, kGt, kLe, kNe, kGe, kBad,
+  kEnd,
+  kNumber,
+  kHole,
+  kWordOp,
+  kPlus,
+  kMinus,
+  kStar,
+  kSlash,
+  kOpen,
+  kClose,
+  kLt,
+  kEq,
+  kGt,
+  kLe,
+  kNe,
+  kGe,
+  kBad,
 };
 
 using Op = EngineAProgram::Op;
@@ -25,21 +40,31 @@ struct WordOp {
   Op op;
 };
 constexpr WordOp kWords[] = {
-    {"cmp", Op::kCmp},  {"or", Op::kOr},   {"xor", Op::kXor},  {"bor", Op::kBor},
-    {"bxor", Op::kBxor}, {"div", Op::kIntDiv}, {"mod", Op::kMod}, {"and", Op::kAnd},
-    {"shl", Op::kShl},  {"shr", Op::kShr}, {"band", Op::kBand}, {"not", Op::kNot},
+    {"cmp", Op::kCmp},   {"or", Op::kOr},      {"xor", Op::kXor},   {"bor", Op::kBor},
+    {"bxor", Op::kBxor}, {"div", Op::kIntDiv}, {"mod", Op::kMod},   {"and", Op::kAnd},
+    {"shl", Op::kShl},   {"shr", Op::kShr},    {"band", Op::kBand}, {"not", Op::kNot},
     {"bnot", Op::kBnot},
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsBlank(char c) { return c != '\0' && static_cast<unsigned char>(c) <= ' '; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+bool IsBlank(char c) {
+  return c != '\0' && static_cast<unsigned char>(c) <= ' ';
+}
 
 // The characters that end a variable reference.
-bool IsTerminator(char c) { return std::strchr("/*+-^, ()", c) != nullptr && c != '\0'; }
+bool IsTerminator(char c) {
+  return std::strchr("/*+-^, ()", c) != nullptr && c != '\0';
+}
 // What may stand before a reference in a template without the inserted number
 // text running into it.
-bool IsSafeBeforeReference(char c) { return std::strchr(" +-*/(<>=", c) != nullptr && c != '\0'; }
+bool IsSafeBeforeReference(char c) {
+  return std::strchr(" +-*/(<>=", c) != nullptr && c != '\0';
+}
 
 }  // namespace
 
@@ -112,13 +137,27 @@ class EngineAParser {
     ++m_pos;
     const char next = m_pos < m_text.size() ? m_text[m_pos] : '\0';
     switch (c) {
-      case '+': m_token = Token::kPlus; return;
-      case '-': m_token = Token::kMinus; return;
-      case '*': m_token = Token::kStar; return;
-      case '/': m_token = Token::kSlash; return;
-      case '(': m_token = Token::kOpen; return;
-      case ')': m_token = Token::kClose; return;
-      case '=': m_token = Token::kEq; return;
+      case '+':
+        m_token = Token::kPlus;
+        return;
+      case '-':
+        m_token = Token::kMinus;
+        return;
+      case '*':
+        m_token = Token::kStar;
+        return;
+      case '/':
+        m_token = Token::kSlash;
+        return;
+      case '(':
+        m_token = Token::kOpen;
+        return;
+      case ')':
+        m_token = Token::kClose;
+        return;
+      case '=':
+        m_token = Token::kEq;
+        return;
       case '<':
         if (next == '=' || next == '>') {
           ++m_pos;
@@ -135,7 +174,9 @@ class EngineAParser {
           m_token = Token::kGt;
         }
         return;
-      default: m_token = Token::kBad; return;
+      default:
+        m_token = Token::kBad;
+        return;
     }
   }
 
@@ -144,17 +185,30 @@ class EngineAParser {
     for (;;) {
       Op op;
       switch (m_token) {
-        case Token::kEq: op = Op::kEq; break;
-        case Token::kNe: op = Op::kNe; break;
-        case Token::kLt: op = Op::kLt; break;
-        case Token::kLe: op = Op::kLe; break;
-        case Token::kGt: op = Op::kGt; break;
-        case Token::kGe: op = Op::kGe; break;
+        case Token::kEq:
+          op = Op::kEq;
+          break;
+        case Token::kNe:
+          op = Op::kNe;
+          break;
+        case Token::kLt:
+          op = Op::kLt;
+          break;
+        case Token::kLe:
+          op = Op::kLe;
+          break;
+        case Token::kGt:
+          op = Op::kGt;
+          break;
+        case Token::kGe:
+          op = Op::kGe;
+          break;
         case Token::kWordOp:
           if (m_word != Op::kCmp) return true;
           op = Op::kCmp;
           break;
-        default: return true;
+        default:
+          return true;
       }
       Next();
       if (!Additive()) return false;
@@ -288,49 +342,91 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
   size_t top = 0;
   for (const Step& step : m_steps) {
     switch (step.op) {
-      case Op::kPush: stack[top++] = step.value; continue;
-      case Op::kHole: stack[top++] = hole_values[step.hole]; continue;
-      case Op::kPlus: continue;
-      case Op::kNeg: stack[top - 1] = -stack[top - 1]; continue;
-      case Op::kNot: stack[top - 1] = stack[top - 1] == 0 ? 1 : 0; continue;
+      case Op::kPush:
+        stack[top++] = step.value;
+        continue;
+      case Op::kHole:
+        stack[top++] = hole_values[step.hole];
+        continue;
+      case Op::kPlus:
+        continue;
+      case Op::kNeg:
+        stack[top - 1] = -stack[top - 1];
+        continue;
+      case Op::kNot:
+        stack[top - 1] = stack[top - 1] == 0 ? 1 : 0;
+        continue;
       case Op::kBnot: {
         const std::optional<int64_t> v = RoundExtended(stack[top - 1]);
         if (!v) return std::nullopt;
         stack[top - 1] = static_cast<long double>(~*v);
         continue;
       }
-      default: break;
+      default:
+        break;
     }
     const long double b = stack[--top];
     const long double a = stack[top - 1];
     long double r = 0;
     switch (step.op) {
-      case Op::kEq: r = a == b; break;
-      case Op::kNe: r = a != b; break;
-      case Op::kLt: r = a < b; break;
-      case Op::kLe: r = a <= b; break;
-      case Op::kGt: r = a > b; break;
-      case Op::kGe: r = a >= b; break;
-      case Op::kCmp: r = a < b ? -1 : (a > b ? 1 : 0); break;
-      case Op::kAdd: r = a + b; break;
-      case Op::kSub: r = a - b; break;
-      case Op::kOr: r = (a != 0 || b != 0) ? 1 : 0; break;
-      case Op::kXor: r = ((a != 0) != (b != 0)) ? 1 : 0; break;
-      case Op::kMul: r = a * b; break;
+      case Op::kEq:
+        r = a == b;
+        break;
+      case Op::kNe:
+        r = a != b;
+        break;
+      case Op::kLt:
+        r = a < b;
+        break;
+      case Op::kLe:
+        r = a <= b;
+        break;
+      case Op::kGt:
+        r = a > b;
+        break;
+      case Op::kGe:
+        r = a >= b;
+        break;
+      case Op::kCmp:
+        r = a < b ? -1 : (a > b ? 1 : 0);
+        break;
+      case Op::kAdd:
+        r = a + b;
+        break;
+      case Op::kSub:
+        r = a - b;
+        break;
+      case Op::kOr:
+        r = (a != 0 || b != 0) ? 1 : 0;
+        break;
+      case Op::kXor:
+        r = ((a != 0) != (b != 0)) ? 1 : 0;
+        break;
+      case Op::kMul:
+        r = a * b;
+        break;
       case Op::kDiv:
         if (b == 0) return std::nullopt;
         r = a / b;
         break;
-      case Op::kAnd: r = (a != 0 && b != 0) ? 1 : 0; break;
+      case Op::kAnd:
+        r = (a != 0 && b != 0) ? 1 : 0;
+        break;
       default: {
         const std::optional<int64_t> x = RoundExtended(a);
         const std::optional<int64_t> y = RoundExtended(b);
         if (!x || !y) return std::nullopt;
         const uint64_t ux = static_cast<uint64_t>(*x);
         switch (step.op) {
-          case Op::kBor: r = static_cast<long double>(*x | *y); break;
-          case Op::kBxor: r = static_cast<long double>(*x ^ *y); break;
-          case Op::kBand: r = static_cast<long double>(*x & *y); break;
+          case Op::kBor:
+            r = static_cast<long double>(*x | *y);
+            break;
+          case Op::kBxor:
+            r = static_cast<long double>(*x ^ *y);
+            break;
+          case Op::kBand:
+            r = static_cast<long double>(*x & *y);
+            break;
           case Op::kIntDiv:
             if (*y == 0 || (*y == -1 && *x == INT64_MIN)) return std::nullopt;
             r = static_cast<long double>(*x / *y);
@@ -346,7 +442,8 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
           case Op::kShr:
             r = (*y < 0 || *y > 63) ? 0 : static_cast<long double>(static_cast<int64_t>(ux >> *y));
             break;
-          default: return std::nullopt;
+          default:
+            return std::nullopt;
         }
       }
     }

@@ -27,11 +27,33 @@ struct EngineAHole {
 class EngineAProgram {
  public:
   enum class Op : uint8_t {
-    kPush, kHole,
-    kPlus, kNeg, kNot, kBnot,
-    kEq, kNe, kLt, kLe, kGt, kGe, kCmp,
-    kAdd, kSub, kOr, kXor, kBor, kBxor,
-    kMul, kDiv, kIntDiv, kMod, kAnd, kShl, kShr, kBand,
+    kPush,
+    kHole,
+    kPlus,
+    kNeg,
+    kNot,
+    kBnot,
+    kEq,
+    kNe,
+    kLt,
+    kLe,
+    kGt,
+    kGe,
+    kCmp,
+    kAdd,
+    kSub,
+    kOr,
+    kXor,
+    kBor,
+    kBxor,
+    kMul,
+    kDiv,
+    kIntDiv,
+    kMod,
+    kAnd,
+    kShl,
+    kShr,
+    kBand,
   };
   struct Step {
     Op op;

@@ -13,8 +13,12 @@
 namespace morvane {
 namespace {
 
-bool IsOperator(char c) { return c == '+' || c == '-' || c == '*' || c == '/' || c == '^'; }
-bool IsTerminator(char c) { return c != '\0' && std::strchr("/*+-^, ()", c) != nullptr; }
+bool IsOperator(char c) {
+  return c == '+' || c == '-' || c == '*' || c == '/' || c == '^';
+}
+bool IsTerminator(char c) {
+  return c != '\0' && std::strchr("/*+-^, ()", c) != nullptr;
+}
 
 size_t CountOperators(std::string_view t) {
   size_t n = 0;
@@ -59,9 +63,12 @@ void ReplaceAll(std::string& t, std::string_view from, std::string_view to) {
 
 long double Apply(char op, long double a, long double b) {
   switch (op) {
-    case '+': return a + b;
-    case '-': return a - b;
-    case '*': return a * b;
+    case '+':
+      return a + b;
+    case '-':
+      return a - b;
+    case '*':
+      return a * b;
     case '/':
       if (b == 0) throw EvalError();
       return a / b;

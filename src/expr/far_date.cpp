@@ -60,19 +60,44 @@ PersianDate TFarDate::FromGregorian(int gy, int gm, int gd) {
     }
   };
   switch (gm) {
-    case 1: pick(21 - l, 10, gd + 10 + l, 11, gd - 20 + l); break;
-    case 2: pick(20 - l, 11, gd + 11 + l, 12, gd - 19 + l); break;
-    case 3: pick(21 - g, 12, gd + 9 + g + l, 1, gd - 20 + g); break;
-    case 4: pick(21 - g, 1, gd + 11 + g, 2, gd - 20 + g); break;
-    case 5: pick(22 - g, 2, gd + 10 + g, 3, gd - 21 + g); break;
-    case 6: pick(22 - g, 3, gd + 10 + g, 4, gd - 21 + g); break;
-    case 7: pick(23 - g, 4, gd + 9 + g, 5, gd - 22 + g); break;
-    case 8: pick(23 - g, 5, gd + 9 + g, 6, gd - 22 + g); break;
-    case 9: pick(23 - g, 6, gd + 9 + g, 7, gd - 22 + g); break;
-    case 10: pick(23 - g, 7, gd + 8 + g, 8, gd - 22 + g); break;
-    case 11: pick(22 - g, 8, gd + 9 + g, 9, gd - 21 + g); break;
-    case 12: pick(22 - g, 9, gd + 9 + g, 10, gd - 21 + g); break;
-    default: break;
+    case 1:
+      pick(21 - l, 10, gd + 10 + l, 11, gd - 20 + l);
+      break;
+    case 2:
+      pick(20 - l, 11, gd + 11 + l, 12, gd - 19 + l);
+      break;
+    case 3:
+      pick(21 - g, 12, gd + 9 + g + l, 1, gd - 20 + g);
+      break;
+    case 4:
+      pick(21 - g, 1, gd + 11 + g, 2, gd - 20 + g);
+      break;
+    case 5:
+      pick(22 - g, 2, gd + 10 + g, 3, gd - 21 + g);
+      break;
+    case 6:
+      pick(22 - g, 3, gd + 10 + g, 4, gd - 21 + g);
+      break;
+    case 7:
+      pick(23 - g, 4, gd + 9 + g, 5, gd - 22 + g);
+      break;
+    case 8:
+      pick(23 - g, 5, gd + 9 + g, 6, gd - 22 + g);
+      break;
+    case 9:
+      pick(23 - g, 6, gd + 9 + g, 7, gd - 22 + g);
+      break;
+    case 10:
+      pick(23 - g, 7, gd + 8 + g, 8, gd - 22 + g);
+      break;
+    case 11:
+      pick(22 - g, 8, gd + 9 + g, 9, gd - 21 + g);
+      break;
+    case 12:
+      pick(22 - g, 9, gd + 9 + g, 10, gd - 21 + g);
+      break;
+    default:
+      break;
   }
   return date;
 }

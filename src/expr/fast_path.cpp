@@ -240,9 +240,9 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
         std::string_view argument_text;
         if (open != std::string_view::npos) {
           const size_t close = FindOutsideQuotes(s, ')', open + 1);
-          argument_text = s.substr(open + 1, close == std::string_view::npos
-                                                 ? std::string_view::npos
-                                                 : close - open - 1);
+          argument_text =
+              s.substr(open + 1,
+                       close == std::string_view::npos ? std::string_view::npos : close - open - 1);
         }
         for (std::string_view argument :
              SplitStringArguments(argument_text, StringArgumentCount(code))) {
@@ -259,12 +259,16 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
 std::string OperandValue(Evaluator& ev, const StringPlan::Operand& operand) {
   using Kind = StringPlan::Operand::Kind;
   switch (operand.kind) {
-    case Kind::kEmpty: return "";
+    case Kind::kEmpty:
+      return "";
     case Kind::kLiteral:
       return operand.literal_is_final ? operand.text : ResultStep(ev.environment(), operand.text);
-    case Kind::kString: return ResultStep(ev.environment(), ev.values().GetString(operand.text, &ev));
-    case Kind::kNumber: return FloatToText(ev.values().GetNumber(operand.text, &ev));
-    case Kind::kBoolean: return ev.values().GetBoolean(operand.text, &ev) ? "True" : "False";
+    case Kind::kString:
+      return ResultStep(ev.environment(), ev.values().GetString(operand.text, &ev));
+    case Kind::kNumber:
+      return FloatToText(ev.values().GetNumber(operand.text, &ev));
+    case Kind::kBoolean:
+      return ev.values().GetBoolean(operand.text, &ev) ? "True" : "False";
     case Kind::kCall: {
       std::vector<std::string_view> arguments(operand.arguments.begin(), operand.arguments.end());
       return ResultStep(ev.environment(),

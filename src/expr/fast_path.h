@@ -38,7 +38,7 @@ struct NumericPlan {
   // and calls. Piece i is followed by call i (when there is one).
   struct Call {
     int code = 0;
-    std::string text;                   // the call text, for grouping
+    std::string text;  // the call text, for grouping
     std::vector<std::string> arguments;
     size_t group = 0;  // calls with the same value share a group
   };
@@ -53,7 +53,7 @@ struct StringPlan {
   struct Operand {
     enum class Kind { kEmpty, kLiteral, kString, kNumber, kBoolean, kCall };
     Kind kind = Kind::kEmpty;
-    std::string text;  // the literal's value or the variable's name
+    std::string text;               // the literal's value or the variable's name
     bool literal_is_final = false;  // the result step leaves the literal as it is
     int code = 0;
     std::vector<std::string> arguments;

@@ -27,20 +27,26 @@ const std::vector<int> kArgumentOrder = {0,  1,  5,  6,  7,  15, 17, 18, 20, 21,
                                          52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63, 78, 79,
                                          82, 83, 84, 85, 86, 68, 69, 70, 72, 73, 74};
 
-std::string Int(int64_t value) { return std::to_string(value); }
+std::string Int(int64_t value) {
+  return std::to_string(value);
+}
 
 std::string Real(long double value) {
   if (!std::isfinite(value)) throw EvalError();
   return FloatToText(static_cast<double>(value));
 }
 
-std::string Truth(bool value) { return value ? "1" : "0"; }
+std::string Truth(bool value) {
+  return value ? "1" : "0";
+}
 
 class Args {
  public:
   Args(Evaluator& ev, const std::vector<std::string_view>& args) : m_ev(ev), m_args(args) {}
   size_t Count() const { return m_args.size(); }
-  std::string_view Text(size_t i) const { return i < m_args.size() ? m_args[i] : std::string_view(); }
+  std::string_view Text(size_t i) const {
+    return i < m_args.size() ? m_args[i] : std::string_view();
+  }
   double N(size_t i) { return m_ev.Number(Text(i)); }
   int64_t Rounded(size_t i) {
     const std::optional<int64_t> value = RoundHalfEven(N(i));
@@ -50,8 +56,7 @@ class Args {
   std::string S(size_t i) { return m_ev.String(Text(i)); }
   std::string Path(size_t i) { return ExpandPathMacros(S(i), m_ev.environment().macro_folders()); }
   ObjectSnapshot Object(size_t i) {
-    const std::optional<ObjectSnapshot> object =
-        m_ev.environment().stage().CurrentPageObject(S(i));
+    const std::optional<ObjectSnapshot> object = m_ev.environment().stage().CurrentPageObject(S(i));
     if (!object) throw EvalError();
     return *object;
   }
@@ -102,8 +107,12 @@ const std::vector<std::string>& ListItems(const ObjectSnapshot& object) {
   return *object.list_items;
 }
 
-long double Degrees(long double radians) { return radians * 180 / kPi; }
-long double Radians(long double degrees) { return degrees * kPi / 180; }
+long double Degrees(long double radians) {
+  return radians * 180 / kPi;
+}
+long double Radians(long double degrees) {
+  return degrees * kPi / 180;
+}
 
 std::string PageSize(Evaluator& ev, Args& args, bool width) {
   Stage& stage = ev.environment().stage();
@@ -134,36 +143,63 @@ std::string NoArgument(Evaluator& ev, int code) {
   Environment& env = ev.environment();
   Stage& stage = env.stage();
   switch (code) {
-    case 2: return Truth(stage.KeyState(1) < -1);
-    case 3: return Truth(stage.KeyState(2) < -1);
-    case 4: return Truth(stage.KeyState(4) < -1);
-    case 8: return Int(stage.PointerPosition().x);
-    case 9: return Int(stage.PointerPosition().y);
-    case 10: return Int(stage.ScreenSize().width);
-    case 11: return Int(stage.ScreenSize().height);
-    case 12: return Int(stage.WorkAreaSize().width);
-    case 13: return Int(stage.WorkAreaSize().height);
-    case 14: return Int(stage.CurrentPage());
-    case 16: return stage.ClipboardText();
-    case 19: return Int(DriveCount(env.drives()));
-    case 23: return Int(env.Now().hour);
-    case 24: return Int(env.Now().minute);
-    case 25: return Int(env.Now().second);
-    case 26: return Int(env.Now().year);
-    case 27: return Int(env.Now().month);
-    case 28: return Int(env.Now().day);
-    case 29: case 30: case 31: {
+    case 2:
+      return Truth(stage.KeyState(1) < -1);
+    case 3:
+      return Truth(stage.KeyState(2) < -1);
+    case 4:
+      return Truth(stage.KeyState(4) < -1);
+    case 8:
+      return Int(stage.PointerPosition().x);
+    case 9:
+      return Int(stage.PointerPosition().y);
+    case 10:
+      return Int(stage.ScreenSize().width);
+    case 11:
+      return Int(stage.ScreenSize().height);
+    case 12:
+      return Int(stage.WorkAreaSize().width);
+    case 13:
+      return Int(stage.WorkAreaSize().height);
+    case 14:
+      return Int(stage.CurrentPage());
+    case 16:
+      return stage.ClipboardText();
+    case 19:
+      return Int(DriveCount(env.drives()));
+    case 23:
+      return Int(env.Now().hour);
+    case 24:
+      return Int(env.Now().minute);
+    case 25:
+      return Int(env.Now().second);
+    case 26:
+      return Int(env.Now().year);
+    case 27:
+      return Int(env.Now().month);
+    case 28:
+      return Int(env.Now().day);
+    case 29:
+    case 30:
+    case 31: {
       const LocalTime now = env.Now();
       const PersianDate date = TFarDate::FromGregorian(now.year, now.month, now.day);
       return Int(code == 29 ? date.year : code == 30 ? date.month : date.day);
     }
-    case 34: return Int(static_cast<int64_t>(ReadMemoryStatus().total_bytes));
-    case 35: return Int(static_cast<int64_t>(ReadMemoryStatus().available_bytes));
-    case 64: return Int(stage.PointerPosition().x - CurrentPagePoint(ev, true).x);
-    case 65: return Int(stage.PointerPosition().y - CurrentPagePoint(ev, true).y);
-    case 66: return Int(CurrentPagePoint(ev, false).x);
-    case 67: return Int(CurrentPagePoint(ev, false).y);
-    case 71: return Truth(InternetConnected());
+    case 34:
+      return Int(static_cast<int64_t>(ReadMemoryStatus().total_bytes));
+    case 35:
+      return Int(static_cast<int64_t>(ReadMemoryStatus().available_bytes));
+    case 64:
+      return Int(stage.PointerPosition().x - CurrentPagePoint(ev, true).x);
+    case 65:
+      return Int(stage.PointerPosition().y - CurrentPagePoint(ev, true).y);
+    case 66:
+      return Int(CurrentPagePoint(ev, false).x);
+    case 67:
+      return Int(CurrentPagePoint(ev, false).y);
+    case 71:
+      return Truth(InternetConnected());
     case 80: {
       const size_t count = stage.CommandLine().size();
       return Int(count > 0 ? static_cast<int64_t>(count) - 1 : 0);
@@ -173,7 +209,8 @@ std::string NoArgument(Evaluator& ev, int code) {
       if (!results) throw EvalError();
       return Int(static_cast<int64_t>(results->size()));
     }
-    default: throw EvalError();
+    default:
+      throw EvalError();
   }
 }
 
@@ -196,12 +233,18 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       const std::string text = a.S(1);
       return Int(NthOccurrence(sub, text, a.Rounded(2)));
     }
-    case 1: return Int(static_cast<int64_t>(a.S(0).size()));
-    case 5: return Int(env.stage().KeyState(static_cast<int32_t>(a.Rounded(0))));
-    case 6: return PageSize(ev, a, true);
-    case 7: return PageSize(ev, a, false);
-    case 15: return Truth(IsKind(ev, a.Path(0), false));
-    case 36: return Truth(IsKind(ev, a.Path(0), true));
+    case 1:
+      return Int(static_cast<int64_t>(a.S(0).size()));
+    case 5:
+      return Int(env.stage().KeyState(static_cast<int32_t>(a.Rounded(0))));
+    case 6:
+      return PageSize(ev, a, true);
+    case 7:
+      return PageSize(ev, a, false);
+    case 15:
+      return Truth(IsKind(ev, a.Path(0), false));
+    case 36:
+      return Truth(IsKind(ev, a.Path(0), true));
     case 17: {
       const std::string path = a.Path(0);
       const std::optional<std::string> bytes = ReadFileBytes(env, path);
@@ -211,12 +254,13 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
     case 18: {
       const std::optional<std::string> host = HostPath(ev, a.Path(0));
       struct stat info {};
-      if (!host || stat(host->c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return "4294967295";
+      if (!host || stat(host->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return "4294967295";
       return Int(static_cast<uint32_t>(static_cast<uint64_t>(info.st_size)));
     }
-    case 20: return Int(DrivesOfType(env.drives(), a.S(0)));
-    case 21: case 22: {
+    case 20:
+      return Int(DrivesOfType(env.drives(), a.S(0)));
+    case 21:
+    case 22: {
       const std::string drive = a.S(0);
       const std::optional<int64_t> size =
           code == 21 ? DriveSize(env.drives(), drive) : DriveFreeSpace(env.drives(), drive);
@@ -239,10 +283,14 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
         text += sep;
       return Int(CountOccurrences(sep, text));
     }
-    case 39: return Int(ReadInBase(a.S(0), 2));
-    case 40: return Int(ReadInBase(a.S(0), 8));
-    case 41: return Int(ReadInBase(a.S(0), 16));
-    case 42: return Int(a.Rounded(0));
+    case 39:
+      return Int(ReadInBase(a.S(0), 2));
+    case 40:
+      return Int(ReadInBase(a.S(0), 8));
+    case 41:
+      return Int(ReadInBase(a.S(0), 16));
+    case 42:
+      return Int(a.Rounded(0));
     case 43: {
       if (a.Count() < 2) return Int(env.Random(a.Rounded(0)));
       const double low = a.N(0);
@@ -252,8 +300,10 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       if (!range || !base) throw EvalError();
       return Int(env.Random(*range) + *base);
     }
-    case 44: return Real(ev.Number(a.S(0)));
-    case 45: return Truth(a.Object(0).visible);
+    case 44:
+      return Real(ev.Number(a.S(0)));
+    case 45:
+      return Truth(a.Object(0).visible);
     case 46: {
       const ObjectSnapshot object = a.Object(0);
       if (!object.media_volume) throw EvalError();
@@ -269,33 +319,39 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       if (text.empty()) throw EvalError();
       return Int(static_cast<unsigned char>(text[0]));
     }
-    case 49: case 50: {
+    case 49:
+    case 50: {
       const double angle = a.N(0);
       const std::string text = FloatToText(angle);
       static const std::unordered_map<std::string, std::pair<int, int>> kExact = {
           {"0", {0, 1}}, {"90", {1, 0}}, {"180", {0, -1}}, {"270", {-1, 0}}};
       const auto exact = kExact.find(text);
-      if (exact != kExact.end()) return Int(code == 49 ? exact->second.first : exact->second.second);
+      if (exact != kExact.end())
+        return Int(code == 49 ? exact->second.first : exact->second.second);
       return Real(code == 49 ? std::sin(Radians(angle)) : std::cos(Radians(angle)));
     }
-    case 51: return Real(std::tan(Radians(a.N(0))));
+    case 51:
+      return Real(std::tan(Radians(a.N(0))));
     case 52: {
       const long double tangent = std::tan(Radians(a.N(0)));
       if (tangent == 0) throw EvalError();
       return Real(1 / tangent);
     }
-    case 53: case 54: {
+    case 53:
+    case 54: {
       const long double x = a.N(0);
       if (x < -1 || x > 1) throw EvalError();
       return Real(Degrees(code == 53 ? std::asin(x) : std::acos(x)));
     }
-    case 55: return Real(Degrees(std::atan(static_cast<long double>(a.N(0)))));
+    case 55:
+      return Real(Degrees(std::atan(static_cast<long double>(a.N(0)))));
     case 56: {
       const long double x = a.N(0);
       if (x == 0) return "90";
       return Real(Degrees(std::atan(1 / x)));
     }
-    case 57: return Real(std::fabs(a.N(0)));
+    case 57:
+      return Real(std::fabs(a.N(0)));
     case 58: {
       const long double x = a.N(0);
       if (x < 0) throw EvalError();
@@ -306,16 +362,22 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       env.registry().CloseKey();
       return Truth(env.registry().KeyExists(key));
     }
-    case 60: return Truth(env.registry().ValueExists(a.S(0)));
-    case 61: return Truth(env.registry().ReadBool(a.S(0)));
-    case 62: return Int(env.registry().ReadInteger(a.S(0)));
-    case 63: return Real(env.registry().ReadFloat(a.S(0)));
-    case 68: case 69: {
+    case 60:
+      return Truth(env.registry().ValueExists(a.S(0)));
+    case 61:
+      return Truth(env.registry().ReadBool(a.S(0)));
+    case 62:
+      return Int(env.registry().ReadInteger(a.S(0)));
+    case 63:
+      return Real(env.registry().ReadFloat(a.S(0)));
+    case 68:
+    case 69: {
       const std::string section = a.S(0);
       const std::string key = a.S(1);
       const std::optional<IniFile> ini = env.BoundIniFile();
       if (!ini) throw EvalError();
-      return code == 68 ? Real(ini->ReadFloat(section, key, -1)) : Truth(ini->ReadBool(section, key, false));
+      return code == 68 ? Real(ini->ReadFloat(section, key, -1))
+                        : Truth(ini->ReadBool(section, key, false));
     }
     case 70: {
       const int64_t x = a.Rounded(0);
@@ -323,7 +385,8 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       if (y == 0) throw EvalError();
       return Int(y == -1 ? 0 : x % y);
     }
-    case 72: return Int(static_cast<int64_t>(ListItems(a.Object(0)).size()));
+    case 72:
+      return Int(static_cast<int64_t>(ListItems(a.Object(0)).size()));
     case 73: {
       const ObjectSnapshot object = a.Object(0);
       ListItems(object);
@@ -340,10 +403,14 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       const size_t at = static_cast<size_t>(i - 1);
       return Truth(at < object.list_selected.size() && object.list_selected[at]);
     }
-    case 78: return Int(a.Object(0).left);
-    case 79: return Int(a.Object(0).top);
-    case 82: return Int(a.Object(0).width);
-    case 83: return Int(a.Object(0).height);
+    case 78:
+      return Int(a.Object(0).left);
+    case 79:
+      return Int(a.Object(0).top);
+    case 82:
+      return Int(a.Object(0).width);
+    case 83:
+      return Int(a.Object(0).height);
     case 84: {
       const long double x = a.N(0);
       if (x <= 0) throw EvalError();
@@ -355,23 +422,41 @@ std::string WithArguments(Evaluator& ev, int code, Args& a) {
       if (x <= 0 || base <= 0 || base == 1) throw EvalError();
       return Real(std::log(x) / std::log(base));
     }
-    case 86: return Real(std::trunc(a.N(0)));
-    default: throw EvalError();
+    case 86:
+      return Real(std::trunc(a.N(0)));
+    default:
+      throw EvalError();
   }
 }
 
 }  // namespace
 
-const std::vector<int>& NoArgumentOrder() { return kNoArgumentOrder; }
-const std::vector<int>& ArgumentOrder() { return kArgumentOrder; }
+const std::vector<int>& NoArgumentOrder() {
+  return kNoArgumentOrder;
+}
+const std::vector<int>& ArgumentOrder() {
+  return kArgumentOrder;
+}
 
-bool RunsToEnd(int code) { return code == 43 || code == 70 || code == 74 || code == 85; }
+bool RunsToEnd(int code) {
+  return code == 43 || code == 70 || code == 74 || code == 85;
+}
 
 int NumericArgumentCount(int code) {
   switch (code) {
-    case 0: return 3;
-    case 37: case 77: case 68: case 69: case 43: case 70: case 74: case 85: return 2;
-    default: return 1;
+    case 0:
+      return 3;
+    case 37:
+    case 77:
+    case 68:
+    case 69:
+    case 43:
+    case 70:
+    case 74:
+    case 85:
+      return 2;
+    default:
+      return 1;
   }
 }
 
@@ -385,7 +470,8 @@ Arity NumericArity(int code) {
   return Arity::kUnknown;
 }
 
-std::string CallNumericFunction(Evaluator& ev, int code, const std::vector<std::string_view>& args) {
+std::string CallNumericFunction(Evaluator& ev, int code,
+                                const std::vector<std::string_view>& args) {
   if (args.empty() && NumericArity(code) == Arity::kNone) return NoArgument(ev, code);
   Args a(ev, args);
   return WithArguments(ev, code, a);

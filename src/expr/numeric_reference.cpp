@@ -50,7 +50,15 @@ void ReplaceOutsideQuotes(std::string& t, std::string_view needle, std::string_v
 
 bool IsTerminator(char c) {
   switch (c) {
-    case '/': case '*': case '+': case '-': case '^': case ',': case ' ': case '(': case ')':
+    case '/':
+    case '*':
+    case '+':
+    case '-':
+    case '^':
+    case ',':
+    case ' ':
+    case '(':
+    case ')':
       return true;
     default:
       return false;
@@ -91,7 +99,8 @@ std::string PrepareNumericText(std::string_view text) {
   std::string t(text);
   ReplaceAllCaseSensitive(t, "()", "");
   if (t.find("#__") != std::string::npos) {
-    for (const Constant& constant : kConstants) ReplaceOutsideQuotes(t, constant.name, constant.value);
+    for (const Constant& constant : kConstants)
+      ReplaceOutsideQuotes(t, constant.name, constant.value);
   }
   return t;
 }
@@ -116,7 +125,8 @@ void RunFunctionPhase(Evaluator& ev, std::string& t) {
         // Everything after the "(" but the text's last character.
         const size_t from = open + 1;
         const size_t to = t.size() - 1;
-        argument_text = from < to ? std::string_view(t).substr(from, to - from) : std::string_view();
+        argument_text =
+            from < to ? std::string_view(t).substr(from, to - from) : std::string_view();
         const size_t comma = argument_text.find(',');
         args.push_back(argument_text.substr(0, comma));
         if (comma != std::string_view::npos) args.push_back(argument_text.substr(comma + 1));

@@ -23,27 +23,154 @@ namespace {
 // Larger files are refused rather than read whole into memory.
 constexpr int64_t kMaxFileBytes = int64_t{256} << 20;
 
-constexpr std::array<const char*, 148> kGenres = {
-    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
-    "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
-    "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
-    "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
-    "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk",
-    "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave",
-    "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy",
-    "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American",
-    "Cabaret", "New Wave", "Psychadelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal",
-    "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock", "Folk",
-    "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebob", "Latin", "Revival", "Celtic",
-    "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock",
-    "Symphonic Rock", "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humour",
-    "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus",
-    "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad",
-    "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "A capella",
-    "Euro-House", "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror", "Indie",
-    "BritPop", "Negerpunk", "Polsk Punk", "Beat", "Christian Gangsta Rap", "Heavy Metal",
-    "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
-    "Thrash Metal", "Anime", "JPop", "Synthpop"};
+constexpr std::array<const char*, 148> kGenres = {"Blues",
+                                                  "Classic Rock",
+                                                  "Country",
+                                                  "Dance",
+                                                  "Disco",
+                                                  "Funk",
+                                                  "Grunge",
+                                                  "Hip-Hop",
+                                                  "Jazz",
+                                                  "Metal",
+                                                  "New Age",
+                                                  "Oldies",
+                                                  "Other",
+                                                  "Pop",
+                                                  "R&B",
+                                                  "Rap",
+                                                  "Reggae",
+                                                  "Rock",
+                                                  "Techno",
+                                                  "Industrial",
+                                                  "Alternative",
+                                                  "Ska",
+                                                  "Death Metal",
+                                                  "Pranks",
+                                                  "Soundtrack",
+                                                  "Euro-Techno",
+                                                  "Ambient",
+                                                  "Trip-Hop",
+                                                  "Vocal",
+                                                  "Jazz+Funk",
+                                                  "Fusion",
+                                                  "Trance",
+                                                  "Classical",
+                                                  "Instrumental",
+                                                  "Acid",
+                                                  "House",
+                                                  "Game",
+                                                  "Sound Clip",
+                                                  "Gospel",
+                                                  "Noise",
+                                                  "AlternRock",
+                                                  "Bass",
+                                                  "Soul",
+                                                  "Punk",
+                                                  "Space",
+                                                  "Meditative",
+                                                  "Instrumental Pop",
+                                                  "Instrumental Rock",
+                                                  "Ethnic",
+                                                  "Gothic",
+                                                  "Darkwave",
+                                                  "Techno-Industrial",
+                                                  "Electronic",
+                                                  "Pop-Folk",
+                                                  "Eurodance",
+                                                  "Dream",
+                                                  "Southern Rock",
+                                                  "Comedy",
+                                                  "Cult",
+                                                  "Gangsta",
+                                                  "Top 40",
+                                                  "Christian Rap",
+                                                  "Pop/Funk",
+                                                  "Jungle",
+                                                  "Native American",
+                                                  "Cabaret",
+                                                  "New Wave",
+                                                  "Psychadelic",
+                                                  "Rave",
+                                                  "Showtunes",
+                                                  "Trailer",
+                                                  "Lo-Fi",
+                                                  "Tribal",
+                                                  "Acid Punk",
+                                                  "Acid Jazz",
+                                                  "Polka",
+                                                  "Retro",
+                                                  "Musical",
+                                                  "Rock & Roll",
+                                                  "Hard Rock",
+                                                  "Folk",
+                                                  "Folk-Rock",
+                                                  "National Folk",
+                                                  "Swing",
+                                                  "Fast Fusion",
+                                                  "Bebob",
+                                                  "Latin",
+                                                  "Revival",
+                                                  "Celtic",
+                                                  "Bluegrass",
+                                                  "Avantgarde",
+                                                  "Gothic Rock",
+                                                  "Progressive Rock",
+                                                  "Psychedelic Rock",
+                                                  "Symphonic Rock",
+                                                  "Slow Rock",
+                                                  "Big Band",
+                                                  "Chorus",
+                                                  "Easy Listening",
+                                                  "Acoustic",
+                                                  "Humour",
+                                                  "Speech",
+                                                  "Chanson",
+                                                  "Opera",
+                                                  "Chamber Music",
+                                                  "Sonata",
+                                                  "Symphony",
+                                                  "Booty Bass",
+                                                  "Primus",
+                                                  "Porn Groove",
+                                                  "Satire",
+                                                  "Slow Jam",
+                                                  "Club",
+                                                  "Tango",
+                                                  "Samba",
+                                                  "Folklore",
+                                                  "Ballad",
+                                                  "Power Ballad",
+                                                  "Rhythmic Soul",
+                                                  "Freestyle",
+                                                  "Duet",
+                                                  "Punk Rock",
+                                                  "Drum Solo",
+                                                  "A capella",
+                                                  "Euro-House",
+                                                  "Dance Hall",
+                                                  "Goa",
+                                                  "Drum & Bass",
+                                                  "Club-House",
+                                                  "Hardcore",
+                                                  "Terror",
+                                                  "Indie",
+                                                  "BritPop",
+                                                  "Negerpunk",
+                                                  "Polsk Punk",
+                                                  "Beat",
+                                                  "Christian Gangsta Rap",
+                                                  "Heavy Metal",
+                                                  "Black Metal",
+                                                  "Crossover",
+                                                  "Contemporary Christian",
+                                                  "Christian Rock",
+                                                  "Merengue",
+                                                  "Salsa",
+                                                  "Thrash Metal",
+                                                  "Anime",
+                                                  "JPop",
+                                                  "Synthpop"};
 
 constexpr std::array<const char*, 7> kEnglishDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                      "Thursday", "Friday", "Saturday"};
@@ -51,7 +178,9 @@ constexpr std::array<const char*, 7> kEnglishDays = {"Sunday",   "Monday", "Tues
 class Args {
  public:
   Args(Evaluator& ev, const std::vector<std::string_view>& args) : m_ev(ev), m_args(args) {}
-  std::string_view Text(size_t i) const { return i < m_args.size() ? m_args[i] : std::string_view(); }
+  std::string_view Text(size_t i) const {
+    return i < m_args.size() ? m_args[i] : std::string_view();
+  }
   std::string S(size_t i) { return m_ev.String(Text(i)); }
   int64_t Rounded(size_t i) {
     const std::optional<int64_t> value = RoundHalfEven(m_ev.Number(Text(i)));
@@ -154,11 +283,16 @@ std::string Id3Field(Environment& env, std::string_view path, int code) {
     return std::string(text.substr(0, zero));
   };
   switch (code) {
-    case 39: return field(3, 30);
-    case 40: return field(33, 30);
-    case 41: return field(63, 30);
-    case 42: return field(93, 4);
-    case 44: return field(97, 30);
+    case 39:
+      return field(3, 30);
+    case 40:
+      return field(33, 30);
+    case 41:
+      return field(63, 30);
+    case 42:
+      return field(93, 4);
+    case 44:
+      return field(97, 30);
     default: {
       const unsigned genre = static_cast<unsigned char>(tag[127]);
       if (genre < kGenres.size()) return kGenres[genre];
@@ -179,7 +313,8 @@ std::string Replace(const std::string& text, const std::string& old_text,
   std::string out;
   size_t done = 0;
   for (;;) {
-    const size_t at = ignore_case ? FindIgnoreCase(text, old_text, done) : text.find(old_text, done);
+    const size_t at =
+        ignore_case ? FindIgnoreCase(text, old_text, done) : text.find(old_text, done);
     if (at == std::string::npos) break;
     out.append(text, done, at - done);
     out.append(new_text);
@@ -234,14 +369,23 @@ void ThrowCannotOpen(std::string_view windows_path) {
                     "\". The system cannot find the file specified");
 }
 
-bool IsStringFunction(int code) { return code >= 0 && code <= 47 && code != 30; }
+bool IsStringFunction(int code) {
+  return code >= 0 && code <= 47 && code != 30;
+}
 
 int StringArgumentCount(int code) {
   switch (code) {
-    case 0: return 3;
-    case 1: return 5;
-    case 28: case 32: case 33: case 45: return 2;
-    default: return 1;
+    case 0:
+      return 3;
+    case 1:
+      return 5;
+    case 28:
+    case 32:
+    case 33:
+    case 45:
+      return 2;
+    default:
+      return 1;
   }
 }
 
@@ -263,10 +407,14 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
       const bool all = a.Rounded(3) > 0;
       return Replace(text, old_text, new_text, all, a.Rounded(4) > 0);
     }
-    case 2: return std::string(1, static_cast<char>(a.Rounded(0) & 0xff));
-    case 3: return AsciiLower(a.S(0));
-    case 4: return AsciiUpper(a.S(0));
-    case 5: return DrivePart(a.Path(0));
+    case 2:
+      return std::string(1, static_cast<char>(a.Rounded(0) & 0xff));
+    case 3:
+      return AsciiLower(a.S(0));
+    case 4:
+      return AsciiUpper(a.S(0));
+    case 5:
+      return DrivePart(a.Path(0));
     case 6: {
       const std::string path = a.Path(0);
       const std::string folder(path.substr(0, path.size() - FileNamePart(path).size()));
@@ -290,7 +438,8 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
       if (index < 0 || static_cast<uint64_t>(index) >= command_line.size()) return "";
       return command_line[static_cast<size_t>(index)];
     }
-    case 10: return stage.ClipboardText();
+    case 10:
+      return stage.ClipboardText();
     case 11: {
       const std::vector<std::string> lines = SplitTextLines(ReadOrThrow(env, a.Path(0)));
       std::string text;
@@ -311,10 +460,12 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
       const std::string path = a.Path(0);
       const int64_t position = a.Rounded(1);
       const std::string bytes = ReadOrThrow(env, path);
-      if (position < 0 || static_cast<uint64_t>(position) >= bytes.size()) return std::string(1, '\0');
+      if (position < 0 || static_cast<uint64_t>(position) >= bytes.size())
+        return std::string(1, '\0');
       return std::string(1, bytes[static_cast<size_t>(position)]);
     }
-    case 47: return ReadOrThrow(env, a.S(0));
+    case 47:
+      return ReadOrThrow(env, a.S(0));
     case 31: {
       const std::string path = a.Path(0);
       const std::optional<std::string> host = env.drives().ToHost(path);
@@ -324,7 +475,13 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
       for (const std::string& line : StartupOptionLines(*payload)) text += line + "\r\n";
       return text;
     }
-    case 39: case 40: case 41: case 42: case 43: case 44: return Id3Field(env, a.Path(0), code);
+    case 39:
+    case 40:
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+      return Id3Field(env, a.Path(0), code);
     case 12: {
       const std::string separator = a.Separator(0, ":");
       const LocalTime now = env.Now();
@@ -365,17 +522,28 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
       std::string text = a.S(0);
       return std::string(text.rbegin(), text.rend());
     }
-    case 19: return Hex(a.Rounded(0));
-    case 20: return InBase(a.Rounded(0), 1);
-    case 21: return InBase(a.Rounded(0), 3);
-    case 22: return InBase(ReadInBase(a.S(0), 8), 1);
-    case 23: return InBase(ReadInBase(a.S(0), 2), 3);
-    case 24: return Hex(ReadInBase(a.S(0), 2));
-    case 25: return Hex(ReadInBase(a.S(0), 8));
-    case 26: return InBase(ReadInBase(a.S(0), 16), 1);
-    case 27: return InBase(ReadInBase(a.S(0), 16), 3);
-    case 29: return env.registry().ReadString(a.S(0));
-    case 46: return NthDriveLetter(env.drives(), a.Rounded(0));
+    case 19:
+      return Hex(a.Rounded(0));
+    case 20:
+      return InBase(a.Rounded(0), 1);
+    case 21:
+      return InBase(a.Rounded(0), 3);
+    case 22:
+      return InBase(ReadInBase(a.S(0), 8), 1);
+    case 23:
+      return InBase(ReadInBase(a.S(0), 2), 3);
+    case 24:
+      return Hex(ReadInBase(a.S(0), 2));
+    case 25:
+      return Hex(ReadInBase(a.S(0), 8));
+    case 26:
+      return InBase(ReadInBase(a.S(0), 16), 1);
+    case 27:
+      return InBase(ReadInBase(a.S(0), 16), 3);
+    case 29:
+      return env.registry().ReadString(a.S(0));
+    case 46:
+      return NthDriveLetter(env.drives(), a.Rounded(0));
     case 32: {
       std::string number;
       a.Object(0, &number);
@@ -399,18 +567,22 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
       }
       return text;
     }
-    case 35: return Md5Hex(a.S(0));
-    case 36: return "";
-    case 37: return stage.PageName(stage.CurrentPage()).value_or("");
+    case 35:
+      return Md5Hex(a.S(0));
+    case 36:
+      return "";
+    case 37:
+      return stage.PageName(stage.CurrentPage()).value_or("");
     case 38: {
       const int64_t page = a.Rounded(0);
-      const std::optional<std::string> name =
-          page >= INT32_MIN && page <= INT32_MAX ? stage.PageName(static_cast<int32_t>(page))
-                                                 : std::nullopt;
+      const std::optional<std::string> name = page >= INT32_MIN && page <= INT32_MAX
+                                                  ? stage.PageName(static_cast<int32_t>(page))
+                                                  : std::nullopt;
       if (!name) OutOfBounds(page);
       return *name;
     }
-    default: return "";
+    default:
+      return "";
   }
 }
 

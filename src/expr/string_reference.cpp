@@ -70,11 +70,11 @@ std::string Operand(Evaluator& ev, std::string_view s) {
   std::string_view argument_text;
   if (open != std::string_view::npos) {
     const size_t close = FindOutsideQuotes(s, ')', open + 1);
-    argument_text = s.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                       : close - open - 1);
+    argument_text = s.substr(
+        open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
   }
-  return CallStringFunction(ev, *code, SplitStringArguments(argument_text, StringArgumentCount(*code)),
-                            argument_text);
+  return CallStringFunction(
+      ev, *code, SplitStringArguments(argument_text, StringArgumentCount(*code)), argument_text);
 }
 
 }  // namespace

@@ -84,8 +84,9 @@ std::vector<Mount> ReadMounts() {
 
 bool IsUnder(const std::string& path, const std::string& folder) {
   if (folder == "/") return !path.empty() && path[0] == '/';
-  return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-                            path[folder.size()] == '/');
+  return path == folder ||
+         (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+          path[folder.size()] == '/');
 }
 
 // The whole-disk name of a partition device: /dev/sdb1 -> sdb, /dev/mmcblk0p1
@@ -259,7 +260,8 @@ std::optional<std::string> DriveTable::ToWindows(std::string_view host_path) con
   }
   if (!best) return std::nullopt;
   const std::string& root = best->second.host_root;
-  std::string rest = root == "/" ? host.substr(1) : host.substr(std::min(host.size(), root.size() + 1));
+  std::string rest =
+      root == "/" ? host.substr(1) : host.substr(std::min(host.size(), root.size() + 1));
   for (char& c : rest) {
     if (c == '/') c = '\\';
   }
@@ -270,7 +272,8 @@ DriveKind DriveTable::Kind(char letter) const {
   const std::optional<Drive> drive = Find(letter);
   if (!drive) return DriveKind::kUnknown;
   struct stat info {};
-  if (stat(drive->host_root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return DriveKind::kUnknown;
+  if (stat(drive->host_root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return DriveKind::kUnknown;
   if (drive->kind) return *drive->kind;
   return FileSystemKind(drive->host_root);
 }

@@ -20,7 +20,14 @@
 namespace morvane {
 
 // The drive kinds scripts can ask for, numbered as they see them.
-enum class DriveKind { kUnknown = 0, kFixed = 1, kCdRom = 2, kNetwork = 3, kRam = 4, kRemovable = 5 };
+enum class DriveKind {
+  kUnknown = 0,
+  kFixed = 1,
+  kCdRom = 2,
+  kNetwork = 3,
+  kRam = 4,
+  kRemovable = 5
+};
 
 class DriveTable {
  public:

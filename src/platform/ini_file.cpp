@@ -38,7 +38,8 @@ std::optional<std::string_view> SectionOf(std::string_view line) {
   const std::string_view trimmed = Trim(line);
   if (trimmed.empty() || trimmed[0] != '[') return std::nullopt;
   const size_t close = trimmed.find(']');
-  return Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+  return Trim(
+      trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 // The key of a "key=value" line, or nothing.

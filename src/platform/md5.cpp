@@ -18,7 +18,9 @@ constexpr std::array<uint32_t, 64> kSines = {
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 constexpr std::array<int, 16> kShifts = {7, 12, 17, 22, 5, 9, 14, 20, 4, 11, 16, 23, 6, 10, 15, 21};
 
-uint32_t Rotate(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+uint32_t Rotate(uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
 
 void Block(std::array<uint32_t, 4>& h, const unsigned char* p) {
   uint32_t m[16];

@@ -10,7 +10,7 @@ namespace morvane {
 namespace {
 
 constexpr std::array<const char*, 7> kRoots = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_PERFORMANCE_DATA", "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
 
 enum ValueType { kText = 1, kInteger = 2, kDouble = 3, kBool = 4 };
@@ -110,7 +110,9 @@ RegistryStore::RegistryStore(const std::string& file) {
       " UNIQUE(key, lname))");
 }
 
-RegistryStore::~RegistryStore() { sqlite3_close(m_db); }
+RegistryStore::~RegistryStore() {
+  sqlite3_close(m_db);
+}
 
 void RegistryStore::Exec(const char* sql) {
   char* error = nullptr;
@@ -340,7 +342,9 @@ std::optional<RegistryValue> RegistryAccessor::Read(std::string_view name) {
   return m_store->GetValue(*m_root, *m_open_key, name);
 }
 
-bool RegistryAccessor::ValueExists(std::string_view name) { return Read(name).has_value(); }
+bool RegistryAccessor::ValueExists(std::string_view name) {
+  return Read(name).has_value();
+}
 
 namespace {
 [[noreturn]] void InvalidType(std::string_view name) {
@@ -363,7 +367,9 @@ int32_t RegistryAccessor::ReadInteger(std::string_view name) {
   InvalidType(name);
 }
 
-bool RegistryAccessor::ReadBool(std::string_view name) { return ReadInteger(name) != 0; }
+bool RegistryAccessor::ReadBool(std::string_view name) {
+  return ReadInteger(name) != 0;
+}
 
 double RegistryAccessor::ReadFloat(std::string_view name) {
   const std::optional<RegistryValue> value = Read(name);

@@ -13,8 +13,8 @@
 namespace morvane {
 namespace {
 
-constexpr std::array<std::string_view, 6> kDriveTypeNames = {"UNKNOWN", "FIXED",   "CDROM",
-                                                             "NETWORK", "RAM", "REMOVABLE"};
+constexpr std::array<std::string_view, 6> kDriveTypeNames = {"UNKNOWN", "FIXED", "CDROM",
+                                                             "NETWORK", "RAM",   "REMOVABLE"};
 
 bool InUse(const DriveTable& drives, char letter) {
   return drives.Kind(letter) != DriveKind::kUnknown;

@@ -45,10 +45,12 @@ class Generator {
         return Choose({"0", "1", "2", "3", "2.5", "10", "0.1", "1E-7", "1e3", "7", "0.000001",
                        "123456789012345678", "1.5E300"});
       case 1:
-        return Choose({"#a", "#b", "#neg", "#x[#i]", "#x[2]", "#x[#i+1]", "#u", "#U[1.5]",
-                       "!t", "!f", "#__OK", "#__yes", "#big", "#frac", "# a", "#x[", "#a.5"});
-      case 2: return Choose({"-", "+", "not ", "bnot ", ""}) + Operand(depth + 1);
-      case 3: return "(" + Numeric(depth + 1) + ")";
+        return Choose({"#a", "#b", "#neg", "#x[#i]", "#x[2]", "#x[#i+1]", "#u", "#U[1.5]", "!t",
+                       "!f", "#__OK", "#__yes", "#big", "#frac", "# a", "#x[", "#a.5"});
+      case 2:
+        return Choose({"-", "+", "not ", "bnot ", ""}) + Operand(depth + 1);
+      case 3:
+        return "(" + Numeric(depth + 1) + ")";
       case 4:
         return Choose({"$s", "$plus", "\"1\"", "@10%", "@14%", "@19%", "@26%", "@11%()", "@81%",
                        "@16%", "@99%", "@32%(1)"});
@@ -65,8 +67,9 @@ class Generator {
   }
 
   std::string Operator() {
-    return Choose({"+", "-", "*", "/", "^", " div ", " mod ", " cmp ", "<", "=", "<>", " and ",
-                   " or ", " shl ", " band ", "--", "*-", "/-", " + ", "-+"});
+    return Choose({"+",      "-",  "*",  "/",  "^",     " div ", " mod ",
+                   " cmp ",  "<",  "=",  "<>", " and ", " or ",  " shl ",
+                   " band ", "--", "*-", "/-", " + ",   "-+"});
   }
 
   std::string Junk() { return Choose({")", "(", "\"", ",", "x", "$", "#", "!", "@", " "}); }
@@ -79,8 +82,8 @@ class Generator {
                        "\"x[src]\"", "\"[WIN]\"", "\"$!#~Q\"", "\"a+b\"", "\"a,b\"", "\"(\"",
                        "\"\\q\"", "\"[usb1]y\"", "\"\\", "\"a\" "});
       case 1:
-        return Choose({"$name", "$esc", "$path", "#a", "#frac", "!t", "$u", "$x[#i]", "#x[2]",
-                       "$s", "xyz", "99(1)", ""});
+        return Choose({"$name", "$esc", "$path", "#a", "#frac", "!t", "$u", "$x[#i]", "#x[2]", "$s",
+                       "xyz", "99(1)", ""});
       case 2:
         return Choose({"3(", "4(", "18(", "35("}) + StringOperandNoCall() + ")";
       case 3:

@@ -24,8 +24,7 @@ namespace morvane::testing {
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "morvane-expr-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "morvane-expr-XXXXXX").string();
     m_path = mkdtemp(pattern.data());
   }
   ~TempFolder() {
@@ -39,7 +38,9 @@ class TempFolder {
 };
 
 // Friday 15 March 2024, 13:05:09.
-inline LocalTime FixedTime() { return LocalTime{2024, 3, 15, 13, 5, 9, 5}; }
+inline LocalTime FixedTime() {
+  return LocalTime{2024, 3, 15, 13, 5, 9, 5};
+}
 
 struct ExprWorld {
   explicit ExprWorld(EvalMode mode = EvalMode::kFast) {

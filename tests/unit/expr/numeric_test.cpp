@@ -84,7 +84,7 @@ const std::vector<Case> kEngineA = {
     {"#a*#a", "9"},
     {"-#a", "3"},
     {"#x[#i]", "10"},
-    {"#X [ #I ]+1", "error"},  // the reference ends at the space: "#X"
+    {"#X [ #I ]+1", "error"},    // the reference ends at the space: "#X"
     {"#x[2]+#x[1+1]", "error"},  // "#x[1" has index text "1" ... "+1]" is left
     {"#half*2", "5"},
     {"#big/1e19", "10"},
@@ -99,13 +99,17 @@ const std::vector<Case> kEngineA = {
     {"#__NOTHING", "error"},  // "#__NO" then "THING"
     {"(2)+()3", "5"},
     {"#undefined", "0"},
-    {"3#a", "0"},  // "3" followed by "-3"
-    {"#a#a", "0"},  // one name, "a#a"
+    {"3#a", "0"},        // "3" followed by "-3"
+    {"#a#a", "0"},       // one name, "a#a"
     {"$self", "error"},  // refers to itself for ever
 };
 
-TEST(NumericEngineA, ReferenceTable) { Check(EvalMode::kReference, kEngineA); }
-TEST(NumericEngineA, FastTable) { Check(EvalMode::kFast, kEngineA); }
+TEST(NumericEngineA, ReferenceTable) {
+  Check(EvalMode::kReference, kEngineA);
+}
+TEST(NumericEngineA, FastTable) {
+  Check(EvalMode::kFast, kEngineA);
+}
 
 const std::vector<Case> kEngineB = {
     {"@57%(2)*3^2", "36"},
@@ -155,7 +159,7 @@ const std::vector<Case> kEngineB = {
     {"@41%(\"ff\")", "255"},
     {"@39%(\"101\")", "5"},
     {"@40%(\"17\")", "15"},
-    {"@40%(\"19\")", "8"},  // "9" is no octal digit but keeps its place
+    {"@40%(\"19\")", "8"},         // "9" is no octal digit but keeps its place
     {"@41%(\"100000000\")", "0"},  // the weights wrap at 32 bits
     {"@41%(\"FFFFFFFF\")", "-1"},
     {"@48%(\"a\")+@48%(\"A\")", "194"},  // one value for both
@@ -219,11 +223,13 @@ const std::vector<Case> kEngineB = {
     {"@20%(\"FIXED\")", "2"},
     {"@20%(\"UNKNOWN\")", "24"},
     {"@20%(\"fixed\")", "24"},
-    {"@6%(\"\")", "error"},  // no page
+    {"@6%(\"\")", "error"},          // no page
     {"@68%(\"s\",\"k\")", "error"},  // no INI file bound
 };
 
-void WriteFiles(ExprWorld& w) { w.WriteFile("f.txt", "a\r\nb\nc\r\n"); }
+void WriteFiles(ExprWorld& w) {
+  w.WriteFile("f.txt", "a\r\nb\nc\r\n");
+}
 
 TEST(NumericEngineB, ReferenceTable) {
   ExprWorld w(EvalMode::kReference);
@@ -287,16 +293,35 @@ TEST(NumericFunctions, PagesObjectsAndKeysComeFromTheStage) {
   w.stage.SetCommandLine({"Z:\\demo.exe", "-a", "b"});
   w.env->SetSearchResults({"x", "y"});
   const std::vector<Case> cases = {
-      {"@14%", "1"},         {"@6%(\"\")", "640"},     {"@7%(\"other\")", "200"},
-      {"@6%(\"nope\")", "error"}, {"@8%+@9%", "200"},  {"@64%", "6"},
-      {"@65%", "10"},        {"@66%", "100"},          {"@67%", "50"},
-      {"@2%", "1"},          {"@3%", "0"},             {"@5%(1)", "-127"},
-      {"@5%(20)", "1"},      {"@16%+1", "42"},         {"@80%", "2"},
-      {"@81%", "2"},         {"@45%(\"7\")", "0"},     {"@72%(\"7\")", "3"},
-      {"@73%(\"7\")", "2"},  {"@74%(\"7\",1)", "0"},   {"@74%(\"7\",3)", "1"},
-      {"@74%(\"7\",4)", "error"}, {"@78%(\"7\")+@79%(\"7\")", "11"},
-      {"@82%(\"7\")*@83%(\"7\")", "5600"}, {"@46%(\"9\")", "80"}, {"@47%(\"9\")", "2"},
-      {"@46%(\"7\")", "error"}, {"@72%(\"9\")", "error"}, {"@45%(\"8\")", "error"},
+      {"@14%", "1"},
+      {"@6%(\"\")", "640"},
+      {"@7%(\"other\")", "200"},
+      {"@6%(\"nope\")", "error"},
+      {"@8%+@9%", "200"},
+      {"@64%", "6"},
+      {"@65%", "10"},
+      {"@66%", "100"},
+      {"@67%", "50"},
+      {"@2%", "1"},
+      {"@3%", "0"},
+      {"@5%(1)", "-127"},
+      {"@5%(20)", "1"},
+      {"@16%+1", "42"},
+      {"@80%", "2"},
+      {"@81%", "2"},
+      {"@45%(\"7\")", "0"},
+      {"@72%(\"7\")", "3"},
+      {"@73%(\"7\")", "2"},
+      {"@74%(\"7\",1)", "0"},
+      {"@74%(\"7\",3)", "1"},
+      {"@74%(\"7\",4)", "error"},
+      {"@78%(\"7\")+@79%(\"7\")", "11"},
+      {"@82%(\"7\")*@83%(\"7\")", "5600"},
+      {"@46%(\"9\")", "80"},
+      {"@47%(\"9\")", "2"},
+      {"@46%(\"7\")", "error"},
+      {"@72%(\"9\")", "error"},
+      {"@45%(\"8\")", "error"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -315,13 +340,21 @@ TEST(NumericFunctions, RegistryAndIniReadsSeeWhatTheActionsWrite) {
   w.WriteFile("s.ini", "[Main]\r\nsize = 12.5\r\nOn=1\r\nhex=0x10\r\n");
   w.env->BindIniFile(*w.env->drives().ToHost("D:\\s.ini"));
   const std::vector<Case> cases = {
-      {"@60%(\"FLAG\")", "1"},  {"@60%(\"none\")", "0"},   {"@61%(\"flag\")", "1"},
-      {"@62%(\"count\")", "-12"}, {"@63%(\"ratio\")", "0.25"}, {"@62%(\"ratio\")", "error"},
-      {"@63%(\"none\")", "error"}, {"@68%(\"main\",\"SIZE\")", "12.5"},
-      {"@68%(\"main\",\"none\")", "-1"}, {"@69%(\"Main\",\"on\")", "1"},
-      {"@69%(\"Main\",\"hex\")", "1"}, {"@69%(\"Main\",\"none\")", "0"},
+      {"@60%(\"FLAG\")", "1"},
+      {"@60%(\"none\")", "0"},
+      {"@61%(\"flag\")", "1"},
+      {"@62%(\"count\")", "-12"},
+      {"@63%(\"ratio\")", "0.25"},
+      {"@62%(\"ratio\")", "error"},
+      {"@63%(\"none\")", "error"},
+      {"@68%(\"main\",\"SIZE\")", "12.5"},
+      {"@68%(\"main\",\"none\")", "-1"},
+      {"@69%(\"Main\",\"on\")", "1"},
+      {"@69%(\"Main\",\"hex\")", "1"},
+      {"@69%(\"Main\",\"none\")", "0"},
       // Code 59 closes the open key first: afterwards nothing can be read.
-      {"@59%(\"software\\test\")", "1"}, {"@60%(\"flag\")", "0"},
+      {"@59%(\"software\\test\")", "1"},
+      {"@60%(\"flag\")", "0"},
       {"@59%(\"Software\\Nothing\")", "0"},
   };
   for (const Case& c : cases) {

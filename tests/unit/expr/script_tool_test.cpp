@@ -18,14 +18,15 @@ struct Outcome {
 };
 
 Outcome RunTool(const std::string& prefix, const std::string& arguments) {
-  const std::string command = "MORVANE_PREFIX='" + prefix + "' '" MORVANE_BINARY_DIR
-                              "/morvane-script' " + arguments + " 2>&1";
+  const std::string command = "MORVANE_PREFIX='" + prefix +
+                              "' '" MORVANE_BINARY_DIR "/morvane-script' " + arguments + " 2>&1";
   Outcome outcome;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return outcome;
   std::array<char, 4096> buffer{};
   size_t got = 0;
-  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) outcome.output.append(buffer.data(), got);
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    outcome.output.append(buffer.data(), got);
   const int status = pclose(pipe);
   outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return outcome;
