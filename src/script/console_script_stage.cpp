@@ -73,6 +73,11 @@ std::vector<std::string> ConsoleScriptStage::Log() const {
   return m_log;
 }
 
+void ConsoleScriptStage::ClearLog() {
+  std::lock_guard lock(m_mutex);
+  m_log.clear();
+}
+
 bool ConsoleScriptStage::ProgramEnded() const {
   std::lock_guard lock(m_mutex);
   return m_ended;

@@ -36,6 +36,7 @@ class ConsoleScriptStage : public ScriptStage {
   // Every request so far: "message: caption|text|flags", "goto: Menu",
   // "window: 2 hide", "object: page|3|.5(1)", "appearance: 59 ...", ...
   std::vector<std::string> Log() const;
+  void ClearLog();
   bool ProgramEnded() const;
   MainThreadQueue& queue() { return m_queue; }
 

@@ -6,7 +6,6 @@
 #include "expr/eval_error.h"
 #include "package/path_macros.h"
 #include "platform/file_actions.h"
-#include "platform/http_download.h"
 #include "platform/ini_file.h"
 #include "platform/program_opener.h"
 #include "script/script_engine.h"
@@ -595,7 +594,7 @@ void ScriptEngine::SettingsAction(int32_t code, const ScriptLine& line, int32_t 
   switch (code) {
     case 31: {
       const std::string address = S(line, 0);
-      DownloadToFile(m_environment.drives(), address, P(line, 1));
+      m_stage.Download(m_environment.drives(), address, P(line, 1));
       return;
     }
     case 38: {

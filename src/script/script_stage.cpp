@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/http_download.h"
 #include "platform/program_opener.h"
 
 namespace morvane {
@@ -25,6 +26,10 @@ int32_t message_box::DefaultResult(int32_t flags) {
 
 void ScriptStage::Sleep(int32_t milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void ScriptStage::Download(const DriveTable& drives, std::string_view url, std::string_view path) {
+  DownloadToFile(drives, url, path);
 }
 
 void ScriptStage::Spawn(const std::vector<std::string>& argv) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "expr/stage.h"
+#include "platform/drive_table.h"
 
 namespace morvane {
 
@@ -162,6 +163,9 @@ class ScriptStage : public Stage {
   virtual void RegisterFont(const std::string& host_path, bool add) = 0;
   // Starts a program with its argument vector (no shell); failures are silent.
   virtual void Spawn(const std::vector<std::string>& argv);
+  // Fetches `url` into the file at the Windows path `path` (action 31); the
+  // default is the platform's HTTP download.
+  virtual void Download(const DriveTable& drives, std::string_view url, std::string_view path);
   // A resource of the running executable by name ("DATAE3", "DAFname").
   virtual std::optional<std::string> ReadResource(std::string_view name) { return std::nullopt; }
 
