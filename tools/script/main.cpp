@@ -8,6 +8,7 @@
 // then each expression is evaluated in turn and its result printed on a line
 // of its own. Message boxes print "message: TEXT".
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -41,6 +42,7 @@ constexpr const char* kUsage =
     "                    4 Retry, 5 Ignore, 6 Yes, 7 No), then each box's first button\n"
     "  --dump-vars OUT   write the variables at the end as JSON to OUT (\"-\": stdout)\n"
     "  --code-page N     the project's code page (default 1252)\n"
+    "  --drive L=FOLDER  map drive letter L to a host folder\n"
     "  --set NAME=VALUE  set a variable before anything is evaluated; NAME carries\n"
     "                    its prefix (#x=3, $s=abc, !b=1) and VALUE is taken as it\n"
     "                    is: number text, any text, or 0 or 1\n"
@@ -62,6 +64,7 @@ struct Options {
   std::vector<int32_t> answers;
   std::string dump_file;
   int code_page = kDefaultCodePage;
+  std::vector<std::pair<char, std::string>> drives;
   bool help = false;
 };
 
@@ -95,6 +98,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       }
     } else if (arg == "--dump-vars") {
       options.dump_file = value();
+    } else if (arg == "--drive") {
+      const std::string drive = value();
+      if (drive.size() < 3 || drive[1] != '=' ||
+          !std::isalpha(static_cast<unsigned char>(drive[0])))
+        throw UsageError("--drive wants LETTER=FOLDER");
+      options.drives.emplace_back(drive[0], drive.substr(2));
     } else if (arg == "--code-page") {
       const std::optional<int32_t> code_page = ParseInt32(value());
       if (!code_page) throw UsageError("--code-page wants a number");
@@ -213,6 +222,7 @@ int Run(const Options& options, const std::vector<std::string>& command_line) {
     environment_options.exe_host_path = options.script_file;
   }
   std::unique_ptr<Environment> environment = Environment::Create(stage, environment_options);
+  for (const auto& [letter, folder] : options.drives) environment->drives().Map(letter, folder);
   TValues values;
   Evaluator evaluator(values, *environment);
   ScriptEngine engine(stage, *environment, values, evaluator);
