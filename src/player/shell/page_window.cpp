@@ -3,6 +3,7 @@
 #include "expr/values.h"
 #include "player/assets/background.h"
 #include "player/assets/fonts.h"
+#include "player/objects/page_objects.h"
 #include "player/shell/player.h"
 
 #include <QApplication>
@@ -89,12 +90,17 @@ TQMForm::TQMForm(Player& player, int number, const Page& page)
 
   setWindowTitle(PackageText(page.caption, 1, player.code_page()));
   if (o.right_to_left) setLayoutDirection(Qt::RightToLeft);
+  m_show_timer.setObjectName(QStringLiteral("showevent"));
   m_show_timer.setSingleShot(true);
   m_show_timer.setInterval(1);
   QObject::connect(&m_show_timer, &QTimer::timeout, [this] { OnShowTimer(); });
   player.cursors().Apply(*m_surface, page.cursor);
   LoadBackground();
+  m_objects = std::make_unique<PageObjects>(player, *this, *m_surface);
+  m_objects->Build(page);
 }
+
+TQMForm::~TQMForm() = default;
 
 void TQMForm::LoadBackground() {
   std::optional<std::string> bytes =

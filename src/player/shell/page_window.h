@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
 class QScrollArea;
@@ -18,14 +19,18 @@ class QScrollArea;
 namespace morvane {
 
 class Player;
+class PageObjects;
 
 class TQMForm : public QWidget {
  public:
   TQMForm(Player& player, int number, const Page& page);
+  ~TQMForm() override;
 
   int number() const { return m_number; }
   const Page& page() const { return m_page; }
   QWidget& surface() { return *m_surface; }
+  // The page's components and objects, looked up by name ignoring case.
+  PageObjects& objects() { return *m_objects; }
   // "", "hide" or "close".
   const std::string& closing_state() const { return m_closing_state; }
 
@@ -57,6 +62,7 @@ class TQMForm : public QWidget {
   QImage m_background;  // adjusted and keyed once, at load
   QTimer m_show_timer;
   std::string m_closing_state;
+  std::unique_ptr<PageObjects> m_objects;
 };
 
 }  // namespace morvane

@@ -87,7 +87,23 @@ std::string FallbackTitle(const std::string& path) {
   return stem.empty() ? p.filename().string() : stem;
 }
 
+bool NeedsFlash(const Project& project) {
+  for (const Page& page : project.pages) {
+    for (const PageObject& o : page.objects) {
+      if (o.kind == ObjectKind::Flash) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+const char* const kFlashMissingText =
+    "Running this application requiers Flash ActiveX to be installed.\n"
+    "This ActiveX can be downloaded from https://get.adobe.com/flashplayer/\n"
+    "\n"
+    "Since it is not installed, you can not run/use this application.\n"
+    "Application will now terminate.";
 
 int DefaultMessageBoxResult(int flags) {
   std::vector<int> buttons = MessageBoxButtons(flags);
@@ -161,6 +177,13 @@ bool Player::Start() {
   } catch (const std::exception& e) {
     load_window.reset();
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
+  }
+
+  // The Flash control is never available here: a project that needs it says
+  // so and ends; one that runs without it loses its Flash objects.
+  if (NeedsFlash(m_project) && !m_project.options.run_without_flash) {
+    load_window.reset();
+    return Fail("Flash ActiveX", kFlashMissingText, kMbIconExclamation | kMbTaskModal);
   }
 
   // What the first page header brings: extraction, fonts, cursors.

@@ -44,7 +44,11 @@ enum MessageBoxFlags : int {
   kMbIconQuestion = 0x20,
   kMbIconExclamation = 0x30,
   kMbIconInformation = 0x40,
+  kMbTaskModal = 0x2000,
 };
+
+// The box a project that needs the Flash control shows before it ends.
+extern const char* const kFlashMissingText;
 
 // The result a box gives when the user takes its default button.
 int DefaultMessageBoxResult(int flags);

@@ -1,5 +1,6 @@
 #include "player/shell/player_stage.h"
 
+#include "player/objects/page_objects.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
 #include "util/code_page.h"
@@ -152,9 +153,14 @@ std::optional<StagePoint> PlayerStage::PageClientOrigin(int32_t page) {
   });
 }
 
-std::optional<ObjectSnapshot> PlayerStage::CurrentPageObject(std::string_view) {
-  // Page objects are not built yet.
-  return std::nullopt;
+std::optional<ObjectSnapshot> PlayerStage::CurrentPageObject(std::string_view number) {
+  return OnMain<std::optional<ObjectSnapshot>>([&]() -> std::optional<ObjectSnapshot> {
+    TQMForm* form = m_player.GetFormByNum(m_player.CurrentPage());
+    if (!form) return std::nullopt;
+    PageObjectItem* object = form->objects().FindObject(number);
+    if (!object) return std::nullopt;
+    return object->Snapshot();
+  });
 }
 
 std::optional<std::string> PlayerStage::FlashVariable(std::string_view, std::string_view) {

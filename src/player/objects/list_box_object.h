@@ -1,0 +1,60 @@
+#pragma once
+
+// `TQMListBox`: an owner-drawn list box with a fixed item height of 16
+// pixels, optional columns, the classic frame and its selection colours.
+
+#include "player/objects/classic_look.h"
+#include "player/objects/page_object.h"
+
+#include <QListWidget>
+
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+class TQMListBox : public QListWidget, public PageObjectItem {
+ public:
+  static constexpr int kItemHeight = 16;
+
+  TQMListBox(const PageObject& model, QWidget* owner);
+  QObject* AsObject() override { return this; }
+  QWidget* AsWidget() override { return this; }
+  ObjectSnapshot Snapshot() override;
+
+  void SetFrame(const FrameSpec& frame);
+  void SetColours(const QColor& background, const QColor& font);
+  void SetColumns(int columns);
+  void SetSorted(bool on) { m_sorted = on; }
+  void SetMultiSelect(bool on);
+  void SetRightToLeft(bool on) { m_right_to_left = on; }
+  // Replaces the items: package bytes, one per line (CR LF, CR or LF).
+  void SetItems(std::string_view raw, int charset, int project_code_page);
+
+  int columns() const { return m_columns; }
+  bool right_to_left() const { return m_right_to_left; }
+  bool multi_select() const { return m_multi_select; }
+  const QColor& font_colour() const { return m_font_colour; }
+  const QColor& background() const { return m_background; }
+
+  Colour SelColor, SelFColor;
+  int8_t RealCursor = 0;
+  Script evntMenter, evntMleave, evntMdown, evntMup, evntdbl;
+
+ protected:
+  bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  FrameSpec m_frame;
+  int m_columns = 0;
+  bool m_sorted = false, m_multi_select = false, m_right_to_left = false;
+  QColor m_font_colour{0, 0, 0}, m_background{255, 255, 255};
+  std::vector<std::string> m_items;  // package bytes, in list order
+};
+
+// Splits package text into lines as a string list takes them: a final line
+// break adds no empty line.
+std::vector<std::string> SplitLines(std::string_view raw);
+
+}  // namespace morvane

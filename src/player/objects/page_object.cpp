@@ -1,0 +1,25 @@
+#include "player/objects/page_object.h"
+
+namespace morvane {
+
+ObjectSnapshot PageObjectItem::Snapshot() {
+  ObjectSnapshot s;
+  QWidget* w = AsWidget();
+  if (!w) {
+    s.visible = false;
+    return s;
+  }
+  s.visible = !w->isHidden();
+  s.left = w->x();
+  s.top = w->y();
+  s.width = w->width();
+  s.height = w->height();
+  return s;
+}
+
+void NameComponent(QObject& object, std::string_view name) {
+  // Names are ASCII: a prefix and an object number.
+  object.setObjectName(QString::fromLatin1(name.data(), qsizetype(name.size())));
+}
+
+}  // namespace morvane

@@ -1,0 +1,62 @@
+#include "player/objects/picture_reader.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+namespace morvane {
+namespace {
+
+// Frames and pixels beyond these are refused rather than decoded.
+constexpr qint64 kMaxPixels = 64ll * 1024 * 1024;
+
+QRgb GifBackground(std::string_view b) {
+  if (b.size() < 13) return qRgb(255, 255, 255);
+  auto flags = uint8_t(b[10]);
+  auto index = uint8_t(b[11]);
+  if (!(flags & 0x80)) return qRgb(255, 255, 255);
+  size_t entries = size_t(1) << ((flags & 7) + 1);
+  if (index >= entries || 13 + size_t(index) * 3 + 3 > b.size()) return qRgb(255, 255, 255);
+  size_t at = 13 + size_t(index) * 3;
+  return qRgb(uint8_t(b[at]), uint8_t(b[at + 1]), uint8_t(b[at + 2]));
+}
+
+}  // namespace
+
+PictureData ReadPicture(std::string_view bytes) {
+  PictureData out;
+  QByteArray data(bytes.data(), qsizetype(bytes.size()));
+  struct Reader {
+    const char* name;
+    PictureData::Format format;
+  };
+  static const Reader kReaders[] = {{"jpeg", PictureData::kJpeg},
+                                    {"bmp", PictureData::kBitmap},
+                                    {"png", PictureData::kPng},
+                                    {"gif", PictureData::kGif},
+                                    {"ico", PictureData::kIcon}};
+  for (const Reader& r : kReaders) {
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, r.name);
+    if (!reader.canRead()) continue;
+    QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > kMaxPixels) continue;
+    QImage image = reader.read();
+    if (image.isNull()) continue;
+    out.format = r.format;
+    out.image = std::move(image);
+    if (r.format == PictureData::kGif) {
+      out.gif_background = GifBackground(bytes);
+      if (reader.imageCount() > 1 || reader.supportsAnimation()) {
+        QBuffer again(&data);
+        again.open(QIODevice::ReadOnly);
+        QImageReader counter(&again, "gif");
+        if (counter.imageCount() > 1) out.frames = data;
+      }
+    }
+    return out;
+  }
+  return out;
+}
+
+}  // namespace morvane

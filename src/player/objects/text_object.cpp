@@ -1,0 +1,76 @@
+#include "player/objects/text_object.h"
+
+#include "player/objects/classic_look.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace morvane {
+
+TQMText::TQMText(const PageObject& model, QWidget* owner) : QWidget(owner), PageObjectItem(model) {
+  setAttribute(Qt::WA_NoSystemBackground);
+  resize(65, 17);
+}
+
+void TQMText::SetCaption(QString caption) {
+  m_caption = std::move(caption);
+  update();
+}
+
+int TQMText::TextFlags() const {
+  int align = m_alignment == 2 ? 2 : m_alignment == 3 ? 3 : 1;
+  // Right-to-left reading mirrors the alignment.
+  if (m_right_to_left && align != 2) align = align == 1 ? 3 : 1;
+  int flags = Qt::TextShowMnemonic | Qt::TextExpandTabs | Qt::AlignTop | Qt::AlignAbsolute;
+  flags |= align == 2 ? Qt::AlignHCenter : align == 3 ? Qt::AlignRight : Qt::AlignLeft;
+  if (m_word_wrap) flags |= Qt::TextWordWrap;
+  return flags;
+}
+
+// The rectangle the caption takes when drawn from the top of `area`.
+QRect TQMText::TextRect(const QRect& area) const {
+  QFontMetrics metrics(font());
+  QString text = m_caption.isEmpty() ? QStringLiteral(" ") : m_caption;
+  int flags = TextFlags();
+  QRect bound = m_word_wrap ? QRect(area.left(), area.top(), std::max(area.width(), 1), 1 << 20)
+                            : QRect(area.left(), area.top(), 1 << 20, 1 << 20);
+  QRect used = metrics.boundingRect(bound, flags & ~(Qt::AlignHCenter | Qt::AlignRight), text);
+  return used;
+}
+
+void TQMText::AdjustBounds() {
+  if (!m_auto_size) return;
+  QRect used = TextRect(QRect(0, 0, width(), height()));
+  int new_width = m_word_wrap ? width() : used.width();
+  int new_height = used.height();
+  int x = this->x();
+  // A right-aligned label keeps its right edge.
+  int align = m_alignment == 3 ? 3 : m_alignment == 2 ? 2 : 1;
+  if (m_right_to_left && align != 2) align = align == 1 ? 3 : 1;
+  if (align == 3) x = x + width() - new_width;
+  setGeometry(x, y(), new_width, new_height);
+}
+
+void TQMText::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (!m_transparent) p.fillRect(rect(), m_background);
+  QRect area = rect();
+  if (m_layout == 2 || m_layout == 3) {
+    int text_height = TextRect(area).height();
+    int offset = height() - text_height;
+    area.translate(0, m_layout == 3 ? offset : offset / 2);
+  }
+  p.setFont(font());
+  int flags = TextFlags();
+  if (m_right_to_left) p.setLayoutDirection(Qt::RightToLeft);
+  if (!isEnabled()) {
+    p.setPen(classic::kHighlight);
+    p.drawText(area.translated(1, 1), flags, m_caption);
+    p.setPen(classic::kShadow);
+  } else {
+    p.setPen(m_font_colour);
+  }
+  p.drawText(area, flags, m_caption);
+}
+
+}  // namespace morvane

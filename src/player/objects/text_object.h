@@ -1,0 +1,50 @@
+#pragma once
+
+// `TQMText`: a label. Draws its caption as a Windows label does: optional
+// background fill, layout (top, centre, bottom), alignment, word wrap, the
+// "&" accelerator prefix, auto-size, and the embossed look when disabled.
+
+#include "player/objects/page_object.h"
+
+#include <QWidget>
+
+namespace morvane {
+
+class TQMText : public QWidget, public PageObjectItem {
+ public:
+  TQMText(const PageObject& model, QWidget* owner);
+  QObject* AsObject() override { return this; }
+  QWidget* AsWidget() override { return this; }
+
+  void SetCaption(QString caption);
+  void SetLayoutDigit(int digit) { m_layout = digit; }
+  void SetAlignmentDigit(int digit) { m_alignment = digit; }
+  void SetWordWrap(bool on) { m_word_wrap = on; }
+  void SetTransparent(bool on) { m_transparent = on; }
+  void SetAutoSize(bool on) { m_auto_size = on; }
+  void SetFontColour(const QColor& c) { m_font_colour = c; }
+  void SetBackground(const QColor& c) { m_background = c; }
+  void SetRightToLeft(bool on) { m_right_to_left = on; }
+  // Fits the box to the caption when auto-size is on.
+  void AdjustBounds();
+
+  Colour ColorNormal, ColorHover, ColorClick;
+  int8_t RealCursor = 0;
+  bool ColorEvents = false;
+  Script evntMDown, evntMUp, evntMEnter, evntMLeave;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  int TextFlags() const;
+  QRect TextRect(const QRect& area) const;
+
+  QString m_caption;
+  int m_layout = 1, m_alignment = 1;
+  bool m_word_wrap = false, m_transparent = false, m_auto_size = false;
+  bool m_right_to_left = false;
+  QColor m_font_colour{0, 0, 0}, m_background{240, 240, 240};
+};
+
+}  // namespace morvane
