@@ -4,7 +4,7 @@
 // nest in every way. The stage touches nothing outside a scratch drive D: and
 // the prefix C:, starts no program and fetches nothing; every input gets a
 // fresh store and engine with a step budget, so an endless loop (a script's
-// right) ends at the budget.
+// right) ends at the budget, and a bound on the strings it may build.
 
 #include <unistd.h>
 
@@ -136,7 +136,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFunc third;
   third.body = "121($1,\"x\",$q)\r\n#e=1+";
   engine.SetFunctions({plain, second, third});
-  engine.SetStepLimit(20000);
+  engine.SetStepLimit(5000);
+  // A doubling string outgrows any budget of lines.
+  engine.SetMaxStringBytes(size_t{1} << 20);
   try {
     engine.DoActions(1, script, 0);
   } catch (const std::exception&) {

@@ -151,6 +151,11 @@ bool ScriptEngine::CountStep() {
   return !Terminating();
 }
 
+std::string ScriptEngine::Bounded(std::string text) const {
+  if (text.size() > m_max_string_bytes) throw ScriptError("Out of memory");
+  return text;
+}
+
 void ScriptEngine::DoActions(int32_t page, std::string_view script, int32_t thread) {
   if (Terminating()) return;
   if (m_mode == Mode::kReference) {
@@ -278,7 +283,7 @@ void ScriptEngine::DoAction(const ScriptLine& line, size_t number, int32_t page,
       m_values.SetNumber(line.name, m_evaluator.Number(line.expression), &m_evaluator);
       return;
     case LineKind::kStringAssignment:
-      m_values.SetString(line.name, m_evaluator.String(line.expression), &m_evaluator);
+      m_values.SetString(line.name, Bounded(m_evaluator.String(line.expression)), &m_evaluator);
       return;
     case LineKind::kBooleanAssignment:
       m_values.SetBoolean(line.name, m_evaluator.Number(line.expression) > 0, &m_evaluator);
@@ -305,7 +310,7 @@ void ScriptEngine::CallFunction(size_t number, const ScriptLine& line, int32_t p
   if (number < 1 || number > m_functions.size()) return;
   for (size_t i = 0; i < kActionArgumentCount; ++i) {
     if (!line.arguments[i].empty())
-      m_values.SetString(std::to_string(i + 1), S(line, i), &m_evaluator);
+      m_values.SetString(std::to_string(i + 1), Bounded(S(line, i)), &m_evaluator);
   }
   const TFunc& function = m_functions[number - 1];
   if (function.thread_slot > 0) {

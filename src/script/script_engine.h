@@ -74,6 +74,10 @@ class ScriptEngine {
 
   // Terminates once this many lines and loop passes have run (0: never).
   void SetStepLimit(uint64_t steps) { m_step_limit = steps; }
+  // The longest text a string assignment or a function argument may store;
+  // a longer one fails with "Out of memory". As much as a file read may give
+  // by default.
+  void SetMaxStringBytes(size_t bytes) { m_max_string_bytes = bytes; }
 
   // The page the last navigation action aimed at.
   std::string NavigationTarget() const;
@@ -92,6 +96,8 @@ class ScriptEngine {
   bool RunWhile(const ScriptProgram& program, size_t at, size_t end, Tifclause& clause,
                 int32_t page, int32_t thread);
   bool CountStep();
+  // `text`, or "Out of memory" when it is longer than a string may be.
+  std::string Bounded(std::string text) const;
 
   // `DoAction`
   void DoAction(const ScriptLine& line, size_t number, int32_t page, int32_t thread);
@@ -125,6 +131,7 @@ class ScriptEngine {
   ScriptCache m_cache;
   std::atomic<bool> m_terminating{false};
   uint64_t m_step_limit = 0;
+  size_t m_max_string_bytes = size_t{256} << 20;
   std::atomic<uint64_t> m_steps{0};
 
   // Set before scripts run; read by every thread.

@@ -128,6 +128,14 @@ TEST_P(RunnerTest, LoopVariableWithIndex) {
   EXPECT_EQ(world.Num("v[2]"), 4);
 }
 
+TEST_P(RunnerTest, StringsAreBounded) {
+  ScriptWorld world(GetParam(), false);
+  world.engine->SetMaxStringBytes(1000);
+  EXPECT_EQ(world.Run("$s=\"ab\"\r\n2(#i=1,20)\r\n$s=$s+$s\r\n1"),
+            "error: Line #2: Line #1: Out of memory");
+  EXPECT_EQ(world.Str("s").size(), 512u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, RunnerTest,
                          ::testing::Values(ScriptEngine::Mode::kParsed,
                                            ScriptEngine::Mode::kReference));
