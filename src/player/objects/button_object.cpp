@@ -31,6 +31,14 @@ void TQMButton::paintEvent(QPaintEvent*) {
   QStyleOptionButton option;
   initStyleOption(&option);
   if (!m_show_focus_rect) option.state &= ~QStyle::State_HasFocus;
+  if (option.features & QStyleOptionButton::DefaultButton) {
+    // The default button: a black line around the raised button.
+    option.features &= ~QStyleOptionButton::DefaultButton;
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    option.rect.adjust(1, 1, -1, -1);
+  }
   p.drawControl(QStyle::CE_PushButton, option);
 }
 

@@ -94,8 +94,11 @@ TQMListBox::TQMListBox(const PageObject& model, QWidget* owner)
 
 void TQMListBox::SetFrame(const FrameSpec& frame) {
   m_frame = frame;
-  int w = frame.Width();
-  setContentsMargins(w, w, w, w);
+  // The frame's room is kept by the scroll area's own frame, which is then
+  // painted over in the classic way.
+  setFrameStyle(frame.Width() > 0 ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+  setLineWidth(frame.Width());
+  setMidLineWidth(0);
   update();
 }
 

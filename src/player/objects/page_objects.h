@@ -35,9 +35,10 @@ class PageObjects {
   // The page object "OBJ" + number (companions and templates are not).
   PageObjectItem* FindObject(std::string_view number) const;
   const std::vector<PageObjectItem*>& objects() const { return m_objects; }
+  // Names a component of the page window and makes it findable.
+  void Register(QObject& component, std::string_view name);
 
  private:
-  void Register(QObject& component, std::string_view name);
   void BuildFixedComponents(const Page& page);
   void BuildTemplates();
   void BuildObject(const PageObject& o, const Page& page);

@@ -38,6 +38,7 @@ PictureData ReadPicture(std::string_view bytes) {
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, r.name);
+    reader.setAutoDetectImageFormat(false);
     if (!reader.canRead()) continue;
     QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxPixels) continue;
@@ -51,6 +52,7 @@ PictureData ReadPicture(std::string_view bytes) {
         QBuffer again(&data);
         again.open(QIODevice::ReadOnly);
         QImageReader counter(&again, "gif");
+        counter.setAutoDetectImageFormat(false);
         if (counter.imageCount() > 1) out.frames = data;
       }
     }

@@ -98,6 +98,7 @@ TQMForm::TQMForm(Player& player, int number, const Page& page)
   LoadBackground();
   m_objects = std::make_unique<PageObjects>(player, *this, *m_surface);
   m_objects->Build(page);
+  m_objects->Register(m_show_timer, "showevent");
 }
 
 TQMForm::~TQMForm() = default;

@@ -1,0 +1,292 @@
+// Page objects: the shape and picture arithmetic, and every class built from
+// a fixture project in the running player, looked at through the stage and
+// the numeric functions that read objects.
+
+#include "expr/evaluator.h"
+#include "player/objects/button_object.h"
+#include "player/objects/classic_look.h"
+#include "player/objects/edit_object.h"
+#include "player/objects/image_object.h"
+#include "player/objects/list_box_object.h"
+#include "player/objects/media_objects.h"
+#include "player/objects/page_objects.h"
+#include "player/objects/picture_reader.h"
+#include "player/objects/shape_geometry.h"
+#include "player/objects/shape_object.h"
+#include "player/objects/text_object.h"
+#include "player/objects/timer_object.h"
+#include "player/shell/page_window.h"
+#include "player/shell/player.h"
+#include "player/shell/player_stage.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace morvane {
+namespace {
+
+const std::string kFixtures = std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
+
+TEST(ShapeGeometry, FigureHitTests) {
+  const std::vector<Point> triangle{{0, 0}, {40, 0}, {0, 40}};
+  struct Case {
+    ShapeType type;
+    std::vector<Point> points;
+    int w, h, x, y;
+    bool inside;
+  };
+  const Case cases[] = {
+      // The circle's radius is half the height, whatever the width.
+      {ShapeType::stCircle, {}, 100, 50, 50, 10, true},
+      {ShapeType::stCircle, {}, 100, 50, 80, 25, false},
+      {ShapeType::stCircle, {}, 100, 50, 74, 25, true},
+      {ShapeType::stEllipse, {}, 100, 50, 95, 25, true},
+      {ShapeType::stEllipse, {}, 100, 50, 95, 5, false},
+      {ShapeType::stEllipse, {}, 0, 0, 0, 0, false},
+      {ShapeType::stPolygon, triangle, 40, 40, 5, 5, true},
+      {ShapeType::stPolygon, triangle, 40, 40, 35, 35, false},
+      // The top edge counts in, the bottom point's row out ([min, max)).
+      {ShapeType::stPolygon, triangle, 40, 40, 5, 0, true},
+      {ShapeType::stPolygon, {}, 40, 40, 5, 5, false},
+      {ShapeType::stRectangle, {}, 10, 10, 500, 500, true},
+      {ShapeType::stLine, {}, 10, 10, 0, 9, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ShapeFigureContains(c.type, c.points, c.w, c.h, c.x, c.y), c.inside)
+        << int(c.type) << " at " << c.x << "," << c.y;
+  }
+}
+
+TEST(ShapeGeometry, ClassicBoxAndBezierPoints) {
+  struct Case {
+    ShapeType type;
+    int w, h, pen;
+    BoxRect box;
+    int corner;
+  };
+  const Case cases[] = {
+      {ShapeType::stRectangle, 60, 40, 1, {0, 0, 60, 40}, 10},
+      {ShapeType::stRectangle, 60, 40, 0, {0, 0, 60, 40}, 10},
+      {ShapeType::stRectangle, 60, 40, 4, {2, 2, 57, 37}, 9},
+      {ShapeType::stCircle, 100, 50, 1, {25, 0, 50, 50}, 12},
+      {ShapeType::stRoundSquare, 40, 90, 1, {0, 25, 40, 40}, 10},
+  };
+  for (const Case& c : cases) {
+    ShapeBox b = ClassicShapeBox(c.type, c.w, c.h, c.pen);
+    EXPECT_EQ(b.box, c.box) << int(c.type) << " pen " << c.pen;
+    EXPECT_EQ(b.corner, c.corner);
+  }
+  // Five points are drawn with seven: the fourth point twice more.
+  std::vector<Point> five{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}};
+  EXPECT_EQ(BezierPoints(five),
+            (std::vector<Point>{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {3, 3}, {3, 3}, {4, 4}}));
+  EXPECT_EQ(BezierPoints({{1, 1}, {2, 2}, {3, 3}, {4, 4}}).size(), 4u);
+  EXPECT_EQ(ShapeTypeFromKind(1, true), ShapeType::stRoundRect);
+  EXPECT_EQ(ShapeTypeFromKind(8, false), ShapeType::stPolygon);
+  EXPECT_EQ(ShapeTypeFromKind(99, false), ShapeType::stRectangle);
+}
+
+TEST(ShapeGeometry, ImagePlacement) {
+  struct Case {
+    int w, h, cw, ch;
+    bool stretch, proportional, center;
+    BoxRect r;
+  };
+  const Case cases[] = {
+      {20, 10, 100, 100, false, false, false, {0, 0, 20, 10}},
+      {20, 10, 100, 100, false, false, true, {40, 45, 20, 10}},
+      {20, 10, 100, 100, true, false, false, {0, 0, 100, 100}},
+      {20, 10, 100, 100, true, true, true, {0, 25, 100, 50}},
+      // Proportional alone only shrinks.
+      {20, 10, 100, 100, false, true, false, {0, 0, 20, 10}},
+      {200, 400, 100, 100, false, true, false, {0, 0, 50, 100}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ImageDestination(c.w, c.h, c.cw, c.ch, c.stretch, c.proportional, c.center), c.r);
+  }
+}
+
+TEST(ObjectTexts, HintEscapesAndItemLines) {
+  EXPECT_EQ(HintText("say \\qhi\\q\\brnow"), "say \"hi\"\r\nnow");
+  EXPECT_EQ(HintText("\\q\\q and \\br\\br"), "\\q and \\br");
+  EXPECT_EQ(SplitLines("a\r\nb\rc\nd\r\n"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("\r\n\r\nx"), (std::vector<std::string>{"", "", "x"}));
+  EXPECT_TRUE(SplitLines("").empty());
+}
+
+TEST(Pictures, EveryKindOrNothing) {
+  auto read = [](const std::string& name) {
+    std::ifstream in(kFixtures + "/objects/pictures/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  PictureData png = ReadPicture(read("IDATA1.png"));
+  EXPECT_EQ(png.format, PictureData::kPng);
+  EXPECT_EQ(png.image.size(), QSize(16, 16));
+  PictureData bmp = ReadPicture(read("IDATA2.bmp"));
+  EXPECT_EQ(bmp.format, PictureData::kBitmap);
+  PictureData gif = ReadPicture(read("IDATA3.gif"));
+  EXPECT_EQ(gif.format, PictureData::kGif);
+  EXPECT_TRUE(gif.animated());
+  EXPECT_EQ(gif.gif_background, qRgb(255, 255, 255));
+  for (std::string bytes : {read("IDATA4.png"), std::string(), std::string("GIF89a\x01", 7),
+                            std::string("BM\xff\xff\xff\x7f", 6)}) {
+    EXPECT_TRUE(ReadPicture(bytes).empty());
+  }
+}
+
+// The player on a fixture, in this process.
+class LoadedPlayer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "objects_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) s_app = new QApplication(argc, argv);
+  }
+
+  void Load(const std::string& fixture) {
+    m_prefix = std::filesystem::temp_directory_path() /
+               ("morvane-objects-" + std::to_string(getpid()) + "-" + fixture);
+    std::filesystem::remove_all(m_prefix);
+    setenv("MORVANE_PREFIX", m_prefix.c_str(), 1);
+    PlayerOptions options;
+    options.project = kFixtures + "/" + fixture;
+    options.headless = true;
+    m_player = std::make_unique<Player>(options, std::vector<std::string>{"player"});
+    m_started = m_player->Start();
+  }
+  void TearDown() override {
+    m_player.reset();
+    std::filesystem::remove_all(m_prefix);
+  }
+  PageObjects& Page1() { return m_player->GetFormByNum(1)->objects(); }
+  template <typename T>
+  T* Object(const std::string& number) {
+    return dynamic_cast<T*>(Page1().FindObject(number));
+  }
+
+  static inline QApplication* s_app = nullptr;
+  std::filesystem::path m_prefix;
+  std::unique_ptr<Player> m_player;
+  bool m_started = false;
+};
+
+TEST_F(LoadedPlayer, EveryClassIsBuiltWithItsProperties) {
+  Load("objects");
+  ASSERT_TRUE(m_started);
+  auto* text = Object<TQMText>("1");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->geometry(), QRect(4, 4, 120, 40));
+  EXPECT_EQ(text->toolTip(), QString("say \"hi\""));
+  EXPECT_FALSE(Object<TQMText>("2")->isEnabled());
+  // Auto-size fits the caption and keeps a right-aligned text's right edge.
+  auto* fitted = Object<TQMText>("3");
+  EXPECT_LT(fitted->width(), 120);
+  EXPECT_EQ(fitted->x() + fitted->width(), 124);
+
+  auto* password = Object<TQMEdit>("4");
+  EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), int('*'));
+  EXPECT_EQ(Object<TQMEdit>("5")->text(), QString("UPPER CASE"));
+  EXPECT_EQ(Object<TQMEdit>("5")->ColorNormal, (Colour{230, 255, 230}));
+  EXPECT_TRUE(Object<TQMButton>("7")->isDefault());
+  EXPECT_FALSE(Object<TQMButton>("8")->isEnabled());
+
+  auto* sorted = Object<TQMListBox>("9");
+  ASSERT_EQ(sorted->count(), 3);
+  EXPECT_EQ(sorted->item(0)->text(), QString("apple"));
+  EXPECT_EQ(Object<TQMListBox>("10")->count(), 7);
+  EXPECT_EQ(Object<TQMListBox>("10")->columns(), 2);
+
+  EXPECT_EQ(Object<TQMShape>("12")->Shape(), ShapeType::stRoundRect);
+  EXPECT_TRUE(Object<TQMShape>("14")->Reverse());
+  EXPECT_EQ(Object<TQMShape>("15")->points().size(), 3u);
+  EXPECT_EQ(Object<TQMShape>("19")->Pen().style, 0);  // kind 8 clears the pen
+
+  auto* stretched = Object<TQMImage>("20");
+  EXPECT_EQ(stretched->PictureSize(), QSize(16, 16));
+  EXPECT_EQ(stretched->Unfiltered().size(), QSize(16, 16));
+  EXPECT_EQ(stretched->ImgPath.substr(stretched->ImgPath.size() - 10), "\\IDATA.PNG");
+  EXPECT_TRUE(Object<TQMImage>("22")->animated());
+  // An unreadable picture leaves the image empty.
+  EXPECT_EQ(Object<TQMImage>("23")->PictureSize(), QSize(0, 0));
+
+  auto* timer = Object<TQMTimer>("24");
+  EXPECT_EQ(timer->interval(), 500);
+  EXPECT_EQ(timer->NumberOfLoops, 2);
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(Object<TQMSound>("25")->volume, 50);
+  EXPECT_EQ(Object<TQMVideo>("26")->Volume, 20);
+  EXPECT_EQ(Object<TQMBrowser>("27")->DefPath, "https://example.org/");
+  // Without the Flash control the Flash object is skipped; a cut-short object
+  // never reaches the page.
+  EXPECT_EQ(Page1().FindObject("29"), nullptr);
+  EXPECT_EQ(Page1().FindObject("31"), nullptr);
+}
+
+TEST_F(LoadedPlayer, NamesAreFoundIgnoringCase) {
+  Load("objects");
+  ASSERT_TRUE(m_started);
+  PageObjects& page = Page1();
+  for (const char* name :
+       {"obj1", "OBJ1", "Obj27", "snd25", "TIMOBJ25", "fil26", "TRK26", "img26", "P28",
+        "quillmere_new_text", "QUILLMERE_NEW_LISTBOX", "QUILLMERE_NEW_FLASH", "bgshape",
+        "enterleave", "showevent", "qm_form_background"}) {
+    EXPECT_NE(page.FindComponent(name), nullptr) << name;
+  }
+  EXPECT_EQ(page.FindComponent("OBJ99"), nullptr);
+  EXPECT_EQ(page.FindComponent("IMG20"), nullptr);
+  auto* still = dynamic_cast<TQMImage*>(page.FindComponent("IMG26"));
+  ASSERT_NE(still, nullptr);
+  EXPECT_EQ(still->geometry(), QRect(172, 190, 40, 32));
+  EXPECT_FALSE(Object<TQMVideo>("26")->isVisibleTo(&m_player->GetFormByNum(1)->surface()));
+  EXPECT_EQ(FreshObjectName(ObjectKind::Plugin), "new_quillmere_new_mplugin");
+}
+
+TEST_F(LoadedPlayer, ExpressionsReadObjectsOfTheCurrentPage) {
+  Load("objects");
+  ASSERT_TRUE(m_started);
+  m_player->NoteActivePage(1);
+  PlayerStage& stage = m_player->stage();
+  std::optional<ObjectSnapshot> list = stage.CurrentPageObject("9");
+  ASSERT_TRUE(list && list->list_items);
+  EXPECT_EQ(*list->list_items, (std::vector<std::string>{"apple", "fig", "Pear"}));
+  EXPECT_FALSE(stage.CurrentPageObject("29"));
+
+  Evaluator ev(m_player->values(), m_player->environment());
+  struct Case {
+    const char* expression;
+    double value;
+  };
+  const Case cases[] = {
+      {"@78%(\"11\")", 4}, {"@79%(\"11\")", 100}, {"@82%(\"11\")", 60},  {"@83%(\"11\")", 40},
+      {"@45%(\"11\")", 1}, {"@45%(\"30\")", 0},   {"@78%(\"obj\")", -1},
+  };
+  for (const Case& c : cases) {
+    double value = -1;
+    try {
+      value = ev.Number(c.expression);
+    } catch (const std::exception&) {
+    }
+    EXPECT_EQ(value, c.value) << c.expression;
+  }
+}
+
+TEST_F(LoadedPlayer, FlashNeededEndsTheProgram) {
+  Load("flash");
+  EXPECT_FALSE(m_started);
+  EXPECT_EQ(m_player->exit_code(), 1);
+  EXPECT_EQ(m_player->PageCount(), 0);
+}
+
+}  // namespace
+}  // namespace morvane
