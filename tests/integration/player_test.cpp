@@ -174,3 +174,78 @@ TEST_F(PlayerRun, BadArgumentsAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pixels that differ by more than a font's anti-aliasing would make them.
+int DifferentPixels(const QImage& a, const QImage& b) {
+  int count = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      if (std::abs(qRed(p) - qRed(q)) > 64 || std::abs(qGreen(p) - qGreen(q)) > 64 ||
+          std::abs(qBlue(p) - qBlue(q)) > 64) {
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+TEST_F(PlayerRun, DrawsEveryClassAsTheReferencePicture) {
+  fs::path shots = m_dir / "shots";
+  EXPECT_EQ(Run(kFixtures + "/objects", "--quit-after 400 --screenshot " + Quote(shots.string())),
+            1);
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{
+                              R"({"event":"inert","page":1,"object":"OBJ25","kind":"sound"})",
+                              R"({"event":"inert","page":1,"object":"OBJ26","kind":"video"})",
+                              R"({"event":"inert","page":1,"object":"OBJ27","kind":"browser"})",
+                              R"({"event":"inert","page":1,"object":"OBJ28","kind":"plugin"})",
+                              R"({"event":"show","page":1})", R"({"event":"exit","code":1})"}));
+  QImage page(QString::fromStdString((shots / "page1.png").string()));
+  QImage expected(QString::fromStdString(kFixtures + "/objects/expected-page1.png"));
+  ASSERT_EQ(page.size(), expected.size());
+  // The animated GIF (32 x 32) may show either frame; text may shift a little.
+  EXPECT_LT(DifferentPixels(page, expected), 1600);
+
+  // Fixed points of the picture: shape fills, the keyed bitmap, frames.
+  struct Probe {
+    int x, y;
+    QColor colour;
+  };
+  const Probe probes[] = {
+      {30, 120, QColor(255, 0, 0)},       // rectangle fill
+      {4, 100, QColor(0, 0, 0)},          // its pen, top-left pixel
+      {63, 139, QColor(0, 0, 0)},         // and bottom-right, the GDI box
+      {98, 120, QColor(0, 200, 0)},       // rounded rectangle
+      {270, 104, QColor(255, 200, 0)},    // triangle
+      {72, 206, QColor(0, 160, 0)},       // bitmap centre
+      {58, 192, QColor(212, 208, 200)},   // its magenta border keyed out
+      {10, 200, QColor(255, 0, 0)},       // stretched PNG, top-left quarter
+      {40, 200, QColor(0, 0, 255)},       // top-right quarter
+      {130, 4, QColor(128, 128, 128)},    // sunken edge of the first edit
+      {312, 4, QColor(128, 128, 128)},    // and of the list box
+      {226, 4, QColor(0, 0, 0)},          // the default button's outline
+      {250, 210, QColor(255, 255, 255)},  // an empty browser
+  };
+  for (const Probe& p : probes) {
+    EXPECT_EQ(page.pixelColor(p.x, p.y), p.colour) << p.x << "," << p.y;
+  }
+}
+
+TEST_F(PlayerRun, ProjectNeedingFlashSaysSoAndEnds) {
+  EXPECT_EQ(Run(kFixtures + "/flash", ""), 1);
+  std::vector<std::string> lines = TraceLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(R"("caption":"Flash ActiveX")"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("requiers Flash ActiveX to be installed.\\nThis ActiveX can be "
+                          "downloaded from "),
+            std::string::npos);
+  EXPECT_NE(lines[0].find("\\n\\nSince it is not installed, you can not run/use this "
+                          "application.\\nApplication will now terminate."),
+            std::string::npos);
+  EXPECT_NE(lines[0].find(R"("flags":8240)"), std::string::npos);
+  EXPECT_EQ(lines[1], R"({"event":"exit","code":1})");
+}
