@@ -2,6 +2,8 @@
 // entry do nothing.
 
 #include <algorithm>
+#include <array>
+#include <initializer_list>
 
 #include "expr/eval_error.h"
 #include "package/path_macros.h"
@@ -91,101 +93,76 @@ uint32_t ScriptEngine::C(const ScriptLine& line, size_t i) {
   return ParseColourString(AsciiUpper(S(line, i)));
 }
 
+namespace {
+
+// Which table each action code up to 123 belongs to; codes above 123 call
+// user functions.
+enum class ActionTable : uint8_t {
+  kNone,
+  kCore,
+  kNavigation,
+  kAppearance,
+  kDialog,
+  kFile,
+  kSettings,
+  kCreateObject,
+  kLan,
+};
+
+constexpr std::array<ActionTable, 124> MakeActionTables() {
+  std::array<ActionTable, 124> tables{};
+  auto put = [&](ActionTable table, std::initializer_list<int> codes) {
+    for (int code : codes) tables[static_cast<size_t>(code)] = table;
+  };
+  put(ActionTable::kCore,
+      {5, 6, 7, 8, 9, 10, 16, 17, 18, 20, 23, 24, 25, 43, 44, 58, 63, 97, 98, 99, 108, 115});
+  put(ActionTable::kNavigation, {11, 12, 13, 14, 15});
+  put(ActionTable::kAppearance, {57, 59, 60, 61, 62, 64, 65, 66, 67, 68, 69, 70, 71, 100, 101});
+  for (int code = 73; code <= 96; ++code)
+    tables[static_cast<size_t>(code)] = ActionTable::kAppearance;
+  put(ActionTable::kDialog, {26, 27, 28, 29, 30});
+  put(ActionTable::kFile, {21, 32, 33, 34, 35, 36, 37, 41, 106, 107, 121, 122, 123});
+  put(ActionTable::kSettings, {31, 38, 39, 42, 49, 50, 51, 52, 53, 54, 55, 56, 102, 103, 104, 105});
+  put(ActionTable::kCreateObject, {40});
+  put(ActionTable::kLan, {109, 110, 111, 112, 113, 114});
+  return tables;
+}
+
+constexpr std::array<ActionTable, 124> kActionTables = MakeActionTables();
+
+}  // namespace
+
 void ScriptEngine::Dispatch(int32_t code, const ScriptLine& line, int32_t page, int32_t thread) {
   if (code > 123) {
     CallFunction(static_cast<size_t>(code) - 123, line, page, thread);
     return;
   }
-  switch (code) {
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 16:
-    case 17:
-    case 18:
-    case 20:
-    case 23:
-    case 24:
-    case 25:
-    case 43:
-    case 44:
-    case 58:
-    case 63:
-    case 97:
-    case 98:
-    case 99:
-    case 108:
-    case 115:
+  if (code < 0) return;
+  switch (kActionTables[static_cast<size_t>(code)]) {
+    case ActionTable::kNone:
+      return;
+    case ActionTable::kCore:
       CoreAction(code, line, page, thread);
       return;
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
+    case ActionTable::kNavigation:
       Navigate(code, line, page, thread);
       return;
-    case 57:
-    case 59:
-    case 60:
-    case 61:
-    case 62:
-    case 64:
-    case 65:
-    case 66:
-    case 67:
-    case 68:
-    case 69:
-    case 70:
-    case 71:
-    case 100:
-    case 101:
+    case ActionTable::kAppearance:
       AppearanceAction(code, line, thread);
       return;
-    case 26:
-    case 27:
-    case 28:
-    case 29:
-    case 30:
+    case ActionTable::kDialog:
       DialogAction(code, line, page, thread);
       return;
-    case 21:
-    case 32:
-    case 33:
-    case 34:
-    case 35:
-    case 36:
-    case 37:
-    case 41:
-    case 106:
-    case 107:
-    case 121:
-    case 122:
-    case 123:
+    case ActionTable::kFile:
       FileAction(code, line, page, thread);
       return;
-    case 31:
-    case 38:
-    case 39:
-    case 42:
-    case 49:
-    case 50:
-    case 51:
-    case 52:
-    case 53:
-    case 54:
-    case 55:
-    case 56:
-    case 102:
-    case 103:
-    case 104:
-    case 105:
+    case ActionTable::kSettings:
       SettingsAction(code, line, thread);
       return;
-    case 40: {
+    case ActionTable::kLan:
+      LanAction(code, line);
+      return;
+    case ActionTable::kCreateObject: {
       const std::string kind = AsciiLower(S(line, 0));
       const std::string number = AsciiLower(S(line, 1));
       bool created = false;
@@ -194,17 +171,6 @@ void ScriptEngine::Dispatch(int32_t code, const ScriptLine& line, int32_t page, 
         throw ScriptError("Failed creating the component with name \"" + number + "\".");
       return;
     }
-    case 109:
-    case 110:
-    case 111:
-    case 112:
-    case 113:
-    case 114:
-      LanAction(code, line);
-      return;
-    default:
-      if (code >= 73 && code <= 96) AppearanceAction(code, line, thread);
-      return;
   }
 }
 

@@ -85,7 +85,11 @@ std::vector<RunnerCase> RunnerCases() {
       {"textual less than", "$s=\"abc\"\r\n0($s<\"b\")\r\n1", "error: Line #2: ", {}, {}},
       {"boolean assignment", "!a=0.4\r\n!b=-1\r\n!c=2\r\n#x=!a+!b+!c", "", {{"x", 2}}, {}},
       {"number assignment ignores spaces", "  # a = 1 + 2", "", {{"a", 3}}, {}},
-      {"codes without an entry", "4\r\n19(1)\r\n22\r\n45\r\n116\r\n1\r\n0", "", {}, {}},
+      {"codes without an entry",
+       "4\r\n19(1)\r\n22\r\n45\r\n72(1)\r\n116\r\n-1\r\n999(\"x\")\r\n1\r\n0",
+       "",
+       {},
+       {}},
   };
 }
 
