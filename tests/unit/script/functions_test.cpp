@@ -31,6 +31,8 @@ struct FunctionWorld : ScriptWorld {
     engine->SetFunctions(std::move(functions));
     engine->SetThreadDigits(digits);
   }
+  // The engine waits for its threads through the stage: it goes first.
+  ~FunctionWorld() { engine.reset(); }
   ThreadStage thread_stage;
 };
 
