@@ -2,6 +2,7 @@
 
 #include "player/assets/fonts.h"
 
+#include <QFontDatabase>
 #include <QProxyStyle>
 #include <QStyleFactory>
 
@@ -115,6 +116,15 @@ void DrawFrame(QPainter& p, const QRect& outer, const FrameSpec& f) {
 
 QFont ObjectFont(const PageObject& o, int project_code_page) {
   QFont font = WindowsFont(o.font_name, o.font_size, o.charset, project_code_page);
+  // A face nobody has falls back to the system's default face once, here,
+  // rather than on every drawing.
+  static std::map<QString, bool> known;
+  auto [it, fresh] = known.try_emplace(font.family(), false);
+  if (fresh) {
+    it->second = QFontDatabase::hasFamily(font.family()) ||
+                 !FontSubstitutesFor(std::string(o.font_name)).empty();
+  }
+  if (!it->second) font.setFamily(QStringLiteral("MS Sans Serif"));
   // Point sizes as Windows measured them: 96 pixels per inch.
   int points = o.font_size > 0 ? o.font_size : 8;
   font.setPixelSize(std::max(1, (points * 96 + 36) / 72));

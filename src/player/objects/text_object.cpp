@@ -2,6 +2,7 @@
 
 #include "player/objects/classic_look.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -14,6 +15,7 @@ TQMText::TQMText(const PageObject& model, QWidget* owner) : QWidget(owner), Page
 
 void TQMText::SetCaption(QString caption) {
   m_caption = std::move(caption);
+  m_text_height = -1;
   update();
 }
 
@@ -51,12 +53,23 @@ void TQMText::AdjustBounds() {
   setGeometry(x, y(), new_width, new_height);
 }
 
+void TQMText::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange) m_text_height = -1;
+}
+
+void TQMText::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  m_text_height = -1;
+}
+
 void TQMText::paintEvent(QPaintEvent*) {
   QPainter p(this);
   if (!m_transparent) p.fillRect(rect(), m_background);
   QRect area = rect();
   if (m_layout == 2 || m_layout == 3) {
-    int text_height = TextRect(area).height();
+    if (m_text_height < 0) m_text_height = TextRect(area).height();
+    int text_height = m_text_height;
     int offset = height() - text_height;
     area.translate(0, m_layout == 3 ? offset : offset / 2);
   }

@@ -19,7 +19,7 @@ class TQMText : public QWidget, public PageObjectItem {
   void SetCaption(QString caption);
   void SetLayoutDigit(int digit) { m_layout = digit; }
   void SetAlignmentDigit(int digit) { m_alignment = digit; }
-  void SetWordWrap(bool on) { m_word_wrap = on; }
+  void SetWordWrap(bool on) { m_word_wrap = on, m_text_height = -1; }
   void SetTransparent(bool on) { m_transparent = on; }
   void SetAutoSize(bool on) { m_auto_size = on; }
   void SetFontColour(const QColor& c) { m_font_colour = c; }
@@ -35,6 +35,8 @@ class TQMText : public QWidget, public PageObjectItem {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   int TextFlags() const;
@@ -45,6 +47,7 @@ class TQMText : public QWidget, public PageObjectItem {
   bool m_word_wrap = false, m_transparent = false, m_auto_size = false;
   bool m_right_to_left = false;
   QColor m_font_colour{0, 0, 0}, m_background{240, 240, 240};
+  mutable int m_text_height = -1;  // of the caption laid out at the width; -1 stale
 };
 
 }  // namespace morvane
