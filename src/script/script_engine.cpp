@@ -346,16 +346,24 @@ void ScriptEngine::StartThread(int32_t slot, std::string body) {
     ++m_running_threads;
   }
   // `TAppThread`: runs in the main window; any error ends it silently.
-  std::thread([this, slot, priority, body = std::move(body)] {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), NiceOfPriority(priority));
-    try {
-      DoActions(1, body, slot);
-    } catch (...) {
-    }
+  try {
+    std::thread([this, slot, priority, body = std::move(body)] {
+      setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), NiceOfPriority(priority));
+      try {
+        DoActions(1, body, slot);
+      } catch (...) {
+      }
+      std::lock_guard lock(m_mutex);
+      --m_running_threads;
+      m_thread_ended.notify_all();
+    }).detach();
+  } catch (...) {
+    // No thread could be made (the system's limit): the call fails.
     std::lock_guard lock(m_mutex);
     --m_running_threads;
     m_thread_ended.notify_all();
-  }).detach();
+    throw;
+  }
 }
 
 }  // namespace morvane

@@ -75,6 +75,16 @@ TEST(FunctionsTest, RecursionIsBounded) {
   EXPECT_GT(world.Num("depth"), 50);
 }
 
+TEST(ThreadsTest, NestingOnAWorkerIsBoundedToo) {
+  std::string body;
+  for (int i = 0; i < kMaxRunDepth + 50; ++i) body += "#d=#d+1\r\n2(#v[#d]=1,1)\r\n";
+  for (int i = 0; i < kMaxRunDepth + 50; ++i) body += "1\r\n";
+  FunctionWorld world({Function(body, 1)});
+  EXPECT_EQ(world.Run("124"), "");
+  world.engine->WaitForThreads();
+  EXPECT_EQ(world.Num("d"), kMaxRunDepth);
+}
+
 TEST(ThreadsTest, ThreadedFunctionRunsWhileItsCallerGoesOn) {
   // The function waits (at most two seconds) for the caller to go on after
   // the call: a call that waited for the function would time it out.
