@@ -258,11 +258,11 @@ const std::string kDemo = MORVANE_SOURCE_DIR "/examples/demo";
 TEST(SourceRoundTrip, DemoProjectLoadsAndRepacksToTheSameBytes) {
   const ProjectSource demo = ReadSourceFolder(kDemo);
   const Project& p = demo.project;
-  ASSERT_EQ(p.pages.size(), 3u);
+  ASSERT_EQ(p.pages.size(), 4u);
   EXPECT_EQ(p.pages[0].name, "Menu");
   std::vector<std::string> names;
   for (const auto& resource : demo.resources) names.push_back(resource.first);
-  EXPECT_EQ(names, (std::vector<std::string>{"BDATAG1", "DATAE1", "IDATA1"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"BDATAG1", "DATAE1", "IDATA1", "IDATA2"}));
 
   // Every page that a script goes to exists.
   const std::regex go_to(R"re(15\("([^"]*)"\))re");
@@ -347,7 +347,7 @@ TEST_F(ToolsTest, PackDecompilePackGivesIdenticalExecutables) {
   const ToolRun self = RunTool(Command(m_temp / "demo", {}));
   EXPECT_EQ(self.status, 0);
   EXPECT_NE(self.out.find("Title:            \"Morvane Demo\""), std::string::npos) << self.out;
-  EXPECT_NE(self.out.find("  2  \"Showcase\"  640 x 480, 8 objects"), std::string::npos)
+  EXPECT_NE(self.out.find("  2  \"Showcase\"  640 x 480, 9 objects"), std::string::npos)
       << self.out;
   EXPECT_EQ(RunTool(Inspect({kDemo})).out, self.out);
 }
