@@ -152,6 +152,11 @@ class LoadedPlayer : public ::testing::Test {
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance()) s_app = new QApplication(argc, argv);
   }
+  // The application goes with the suite, and with it the font caches.
+  static void TearDownTestSuite() {
+    delete s_app;
+    s_app = nullptr;
+  }
 
   void Load(const std::string& fixture) {
     m_prefix = std::filesystem::temp_directory_path() /
