@@ -1,5 +1,5 @@
 // Starts the real player headless on a generated project of 50 pages of 40
-// objects and prints the time to the first page shown, the resident memory
+// objects of mixed classes and prints the time to the first page shown, the resident memory
 // then, and the CPU the player uses while idle with ten pages open.
 //
 //   player_start_bench [PLAYER_BINARY]   (default: ../morvane-player-bare)
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
       100.0 * double(ticks_after - ticks_before) / double(sysconf(_SC_CLK_TCK)) / idle_s;
   std::printf("project: 50 pages x 40 objects, %zu bytes of package\n", package.size());
   std::printf("first page shown: %.1f ms (aim: under 300 ms)\n", first_page_ms);
-  std::printf("resident memory at first page: %.1f MB, after idling: %.1f MB (aim: under 120 MB)\n",
+  std::printf("resident memory at first page: %.1f MB, after idling: %.1f MB (aim: under 150 MB)\n",
               rss_at_first_page / 1024.0, rss_idle / 1024.0);
   std::printf("idle CPU with ten pages open: %.2f %% of one core over %.1f s (aim: under 1 %%)\n",
               cpu_percent, idle_s);
