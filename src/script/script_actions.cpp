@@ -422,17 +422,17 @@ void ScriptEngine::DialogAction(int32_t code, const ScriptLine& line, int32_t pa
       return;
     }
     case 30: {
-      const std::string spec = S(line, 0);
-      if (std::count(spec.begin(), spec.end(), ':') != 3)
+      const std::string wanted = S(line, 0);
+      if (std::count(wanted.begin(), wanted.end(), ':') != 3)
         throw ScriptError("MORVANE Syntax Error: Font syntax is invalid.");
-      const size_t a = spec.find(':');
-      const size_t b = spec.find(':', a + 1);
-      const size_t c = spec.find(':', b + 1);
+      const size_t a = wanted.find(':');
+      const size_t b = wanted.find(':', a + 1);
+      const size_t c = wanted.find(':', b + 1);
       FontChoice initial;
-      initial.name = spec.substr(0, a);
-      initial.charset = StrToInt(spec.substr(a + 1, b - a - 1));
-      initial.size = StrToInt(spec.substr(b + 1, c - b - 1));
-      initial.colour = ParseColourString(AsciiUpper(spec.substr(c + 1)));
+      initial.name = wanted.substr(0, a);
+      initial.charset = StrToInt(wanted.substr(a + 1, b - a - 1));
+      initial.size = StrToInt(wanted.substr(b + 1, c - b - 1));
+      initial.colour = ParseColourString(AsciiUpper(wanted.substr(c + 1)));
       FontChoice chosen;
       OnMain(thread, [&] { chosen = m_stage.FontDialog(page, initial); });
       m_values.SetString("_font", FontText(chosen), &m_evaluator);
