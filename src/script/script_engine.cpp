@@ -151,6 +151,11 @@ bool ScriptEngine::CountStep() {
   return !Terminating();
 }
 
+void ScriptEngine::DoUnthreadActions(std::string_view script) {
+  const std::string text(script);
+  m_stage.RunOnMainThread([&] { DoActions(1, text, 0); });
+}
+
 std::string ScriptEngine::Bounded(std::string text) const {
   if (text.size() > m_max_string_bytes) throw ScriptError("Out of memory");
   return text;

@@ -61,6 +61,11 @@ class ScriptEngine {
   // or the worker slot. Raises ScriptError with the "Line #" prefixes.
   void DoActions(int32_t page, std::string_view script, int32_t thread = 0);
 
+  // `DoUnthreadActions`: runs the script on the main thread in the main
+  // window and waits for it, from any thread (the LAN server's connection
+  // threads hand their scripts over so). Errors come back to the caller.
+  void DoUnthreadActions(std::string_view script);
+
   // The stop request of action 23 for the runs of the calling thread.
   static void RequestStop();
 

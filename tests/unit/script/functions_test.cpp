@@ -106,6 +106,22 @@ TEST(ThreadsTest, PlainFunctionFromAWorkerRunsOnTheMainThread) {
   EXPECT_EQ(world.thread_stage.threads[1].second, std::this_thread::get_id());
 }
 
+TEST(ThreadsTest, ScriptsHandedOverFromOtherThreadsRunOnTheMainThread) {
+  FunctionWorld world({});
+  std::string error;
+  std::thread connection([&] {
+    try {
+      world.engine->DoUnthreadActions("5(\"lan\")\r\n#x=1+");
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+  });
+  while (world.thread_stage.threads.empty()) world.thread_stage.ProcessMainThreadTasks();
+  connection.join();
+  EXPECT_EQ(world.thread_stage.threads[0].second, std::this_thread::get_id());
+  EXPECT_EQ(error, "Line #2: Parsing integer failed.");
+}
+
 TEST(ThreadsTest, ErrorsEndTheThreadSilently) {
   FunctionWorld world({Function("#a=1\r\n#b=1+\r\n#c=1", 1), Function("#d=1", 1)});
   EXPECT_EQ(world.Run("124\r\n125\r\n125"), "");
