@@ -33,6 +33,9 @@ const char* PlayerUsage() {
          "  --dump-vars FILE    write the variables as JSON when the program ends\n"
          "  --screenshot DIR    at the end, write page<N>.png for every visible page\n"
          "  --input FILE        play mouse and keyboard steps from FILE\n"
+         "  --dialog-answers FILE  answer headless dialogs from FILE, one line each:\n"
+         "                      a path, paths joined by \"|\", a colour, a font or\n"
+         "                      cancel; without it every dialog is cancelled\n"
          "  --codepage N        the code page of texts in fonts of character set 0 or 1\n"
          "                      (default: guessed from the project's fonts)\n"
          "  -h, --help          show this help\n";
@@ -57,7 +60,7 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       o.headless = true;
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--screenshot" || arg == "--input" ||
-               arg == "--codepage") {
+               arg == "--codepage" || arg == "--dialog-answers") {
       std::optional<std::string> v = value();
       if (!v) return fail("option " + arg + " needs a value");
       if (arg == "--answers") {
@@ -81,6 +84,8 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
         o.dump_vars_file = *v;
       } else if (arg == "--screenshot") {
         o.screenshot_dir = *v;
+      } else if (arg == "--dialog-answers") {
+        o.dialog_answers_file = *v;
       } else {
         o.input_file = *v;
       }

@@ -17,6 +17,8 @@ struct PlayerOptions {
   std::string dump_vars_file;
   std::string screenshot_dir;
   std::string input_file;
+  // Headless dialog answers, one per line; empty: every dialog is cancelled.
+  std::string dialog_answers_file;
   std::optional<int> code_page;  // else guessed from the project's fonts
   bool help = false;
 };
