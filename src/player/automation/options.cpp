@@ -36,6 +36,8 @@ const char* PlayerUsage() {
          "  --dialog-answers FILE  answer headless dialogs from FILE, one line each:\n"
          "                      a path, paths joined by \"|\", a colour, a font or\n"
          "                      cancel; without it every dialog is cancelled\n"
+         "  --print-to DIR      print jobs write DIR/print<N>.pdf instead of going to\n"
+         "                      the default printer\n"
          "  --codepage N        the code page of texts in fonts of character set 0 or 1\n"
          "                      (default: guessed from the project's fonts)\n"
          "  -h, --help          show this help\n";
@@ -60,7 +62,7 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       o.headless = true;
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--screenshot" || arg == "--input" ||
-               arg == "--codepage" || arg == "--dialog-answers") {
+               arg == "--codepage" || arg == "--dialog-answers" || arg == "--print-to") {
       std::optional<std::string> v = value();
       if (!v) return fail("option " + arg + " needs a value");
       if (arg == "--answers") {
@@ -86,6 +88,8 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
         o.screenshot_dir = *v;
       } else if (arg == "--dialog-answers") {
         o.dialog_answers_file = *v;
+      } else if (arg == "--print-to") {
+        o.print_to_dir = *v;
       } else {
         o.input_file = *v;
       }

@@ -19,6 +19,7 @@ struct PlayerOptions {
   std::string input_file;
   // Headless dialog answers, one per line; empty: every dialog is cancelled.
   std::string dialog_answers_file;
+  std::string print_to_dir;  // not empty: print jobs become PDF files there
   std::optional<int> code_page;  // else guessed from the project's fonts
   bool help = false;
 };
