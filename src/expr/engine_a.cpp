@@ -1,6 +1,9 @@
 #include "expr/engine_a.h"
 
+#include <locale.h>
+
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -106,7 +109,7 @@ class EngineAParser {
         }
       }
       const std::string number(m_text.substr(start, m_pos - start));
-      m_value = std::strtold(number.c_str(), nullptr);
+      m_value = ReadExtended(number.c_str());
       m_token = Token::kNumber;
       return;
     }
@@ -128,7 +131,10 @@ class EngineAParser {
       ++m_pos;
       while (m_pos < m_text.size() && !IsTerminator(m_text[m_pos])) ++m_pos;
       const std::string_view name = m_text.substr(start + 1, m_pos - start - 1);
-      if (name.find_first_of("#!$\"@") != std::string_view::npos) return;
+      // A "#" reference takes in whatever its name holds ("#x[#i]"): the "#"
+      // pass reads it whole before any other. A "!" reference comes after
+      // that pass, which would already have taken a "#" inside its name.
+      if (name.find_first_of(c == '#' ? "$\"@" : "#!$\"@") != std::string_view::npos) return;
       m_hole = static_cast<uint32_t>(m_holes->size());
       m_holes->push_back({c, std::string(name)});
       m_token = Token::kHole;
@@ -455,19 +461,37 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
   return static_cast<double>(result);
 }
 
-double EvaluateEngineA(std::string_view text) {
+std::optional<double> TryEvaluateEngineA(std::string_view text) {
   const std::optional<EngineAProgram> program = EngineAProgram::Compile(text);
-  if (!program) throw EvalError();
-  const std::optional<double> value = program->Run();
-  if (!value) throw EvalError();
-  return *value;
+  if (!program) return std::nullopt;
+  return program->Run();
+}
+
+long double ReadExtended(const char* text) {
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
+  return strtold_l(text, nullptr, c_locale);
 }
 
 long double EngineAOperandOf(double value) {
   if (value == 0) return 0;
-  if (value == std::trunc(value) && std::fabs(value) < 1e15) return value;
+  // A value m / 2^k is m * 5^k / 10^k exactly; when m * 5^k has at most 15
+  // digits the number text writes the value exactly, and reading it back
+  // gives the same value again. Most fractions in scripts are of this kind.
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e15) {
+    double scaled = magnitude;
+    double five = 1;
+    for (int k = 0; k <= 20; ++k) {
+      if (scaled == std::trunc(scaled)) {
+        if (scaled * five < 1e15) return value;
+        break;
+      }
+      scaled *= 2;
+      five *= 5;
+    }
+  }
   const std::string text = FloatToText(value);
-  return std::strtold(text.c_str(), nullptr);
+  return ReadExtended(text.c_str());
 }
 
 }  // namespace morvane

@@ -81,12 +81,16 @@ class EngineAProgram {
   friend class EngineAParser;
 };
 
-// Compiles and runs `text`; raises EvalError on failure.
-double EvaluateEngineA(std::string_view text);
+// Compiles and runs `text`; nothing on failure.
+std::optional<double> TryEvaluateEngineA(std::string_view text);
 
 // The value engine A reads from the number text of `value`: the written-out
 // text, not the double, is what the engine sees.
 long double EngineAOperandOf(double value);
+
+// Number text read in extended precision, whatever the process locale says
+// the decimal separator is. `text` must be terminated.
+long double ReadExtended(const char* text);
 
 // Extended-precision rounding to a 64-bit integer, halves to even.
 std::optional<int64_t> RoundExtended(long double value);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "expr/engine_a.h"
 #include "expr/eval_error.h"
 #include "expr/eval_limits.h"
 #include "util/number_text.h"
@@ -34,7 +35,7 @@ bool Contains(std::string_view t, std::string_view what) {
 std::optional<long double> Read(std::string_view part) {
   if (!TextToFloat(part)) return std::nullopt;
   const std::string copy(part);
-  return std::strtold(copy.c_str(), nullptr);
+  return ReadExtended(copy.c_str());
 }
 
 long double ReadOrFail(std::string_view part) {

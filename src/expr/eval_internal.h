@@ -12,11 +12,13 @@
 
 namespace morvane::expr_detail {
 
-// The reference implementations.
-double NumberReference(Evaluator& ev, std::string_view text);
+// The reference implementations. The numeric ones give nothing when the
+// text left after substitution is no expression the engine can compute, and
+// raise for every other failure; either way the caller reports EvalError.
+std::optional<double> NumberReference(Evaluator& ev, std::string_view text);
 std::string StringReference(Evaluator& ev, std::string_view text);
 // The fast ones; they fall back on the reference.
-double NumberFast(Evaluator& ev, std::string_view text);
+std::optional<double> NumberFast(Evaluator& ev, std::string_view text);
 std::string StringFast(Evaluator& ev, std::string_view text);
 
 // Steps 1 and 2 of a numeric evaluation: "()" removed, constants replaced.

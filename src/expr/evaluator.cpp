@@ -17,14 +17,26 @@ Evaluator::~Evaluator() {
 }
 
 double Evaluator::Number(std::string_view text) {
+  std::optional<double> value;
   try {
-    return m_mode == EvalMode::kFast ? expr_detail::NumberFast(*this, text)
-                                     : expr_detail::NumberReference(*this, text);
+    value = m_mode == EvalMode::kFast ? expr_detail::NumberFast(*this, text)
+                                      : expr_detail::NumberReference(*this, text);
   } catch (const EvalError&) {
     throw;
   } catch (const std::exception&) {
     // Whatever failed inside, a numeric evaluation reports one error.
     throw EvalError();
+  }
+  if (!value) throw EvalError();
+  return *value;
+}
+
+std::optional<double> Evaluator::TryNumber(std::string_view text) {
+  try {
+    return m_mode == EvalMode::kFast ? expr_detail::NumberFast(*this, text)
+                                     : expr_detail::NumberReference(*this, text);
+  } catch (const std::exception&) {
+    return std::nullopt;
   }
 }
 

@@ -21,6 +21,7 @@
 // does not handle to the reference. Thread-safe.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,11 @@ class Evaluator : public IndexEvaluator {
   Evaluator& operator=(const Evaluator&) = delete;
 
   double Number(std::string_view text);
+  // Number, with nothing where Number raises EvalError: the same evaluation
+  // with the same effects on the store, for callers that only ask whether a
+  // text is numeric. The common failure, text that is no expression, costs
+  // no exception.
+  std::optional<double> TryNumber(std::string_view text);
   std::string String(std::string_view text);
 
   double EvaluateIndex(std::string_view text) override { return Number(text); }

@@ -4,6 +4,9 @@
 
 #include "expr/fast_path.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 
 #include "expr/engine_b.h"
@@ -19,15 +22,101 @@ namespace {
 
 using Plan = NumericPlan;
 
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+void* NewPlace(TValues& store, char prefix, std::string_view canonical_name) {
+  switch (prefix) {
+    case '#':
+      return store.NumberPlace(canonical_name);
+    case '!':
+      return store.BooleanPlace(canonical_name);
+    default:
+      return store.StringPlace(canonical_name);
+  }
+}
+
+// The place of an indexed reference at `index`; the store's lock is held.
+void* IndexedPlace(TValues& store, const VariableRef& ref, int64_t index) {
+  if (ref.last_place && ref.last_index == index) return ref.last_place;
+  char digits[24];
+  char* digits_end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  std::string name;
+  name.reserve(ref.name.size() + 2 + static_cast<size_t>(digits_end - digits));
+  name += ref.name;
+  name += '[';
+  name.append(digits, digits_end);
+  name += ']';
+  ref.last_place = NewPlace(store, ref.prefix, name);
+  ref.last_index = index;
+  return ref.last_place;
+}
+
+// Finds the places of references in the order an evaluation reads them. The
+// store stays locked between plain references and is let go while an index
+// is evaluated, which reads the store itself.
+class StoreReader {
+ public:
+  explicit StoreReader(Evaluator& ev) : m_ev(ev) {}
+
+  // The place of `ref`; the store is locked on return.
+  void* Place(const VariableRef& ref) {
+    TValues& store = m_ev.values();
+    if (!ref.indexed) {
+      Lock();
+      if (!ref.place) ref.place = NewPlace(store, ref.prefix, ref.name);
+      return ref.place;
+    }
+    // Evaluating "#i" as an index would take one level and read i as engine
+    // A reads number text.
+    if (ref.index_ref && DepthGuard::Current() < kMaxEvalDepth) {
+      Lock();
+      const double value = *static_cast<const double*>(Place(*ref.index_ref));
+      if (std::isfinite(value)) {
+        const long double operand = EngineAOperandOf(value);
+        if (std::fabs(operand) > 1.7976931348623157e308L) throw EvalError();
+        const std::optional<int64_t> index = RoundHalfEven(static_cast<double>(operand));
+        if (!index) throw EvalError();
+        return IndexedPlace(store, ref, *index);
+      }
+    }
+    Unlock();
+    const std::optional<int64_t> index = RoundHalfEven(m_ev.EvaluateIndex(ref.index_text));
+    if (!index) throw EvalError();
+    Lock();
+    return IndexedPlace(store, ref, *index);
+  }
+
+  void Unlock() {
+    if (m_lock.owns_lock()) m_lock.unlock();
+  }
+
+ private:
+  void Lock() {
+    if (!m_lock.mutex()) {
+      m_lock = m_ev.values().Lock();
+    } else if (!m_lock.owns_lock()) {
+      m_lock.lock();
+    }
+  }
+
+  Evaluator& m_ev;
+  std::unique_lock<std::mutex> m_lock;
+};
+
 std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
   auto plan = std::make_shared<Plan>();
   const std::string t = PrepareNumericText(text);
   if (t.find_first_of("\"$") != std::string::npos) return plan;
   if (t.find('@') == std::string::npos) {
-    std::optional<EngineAProgram> program = EngineAProgram::Compile(t, &plan->holes);
+    std::vector<EngineAHole> holes;
+    std::optional<EngineAProgram> program = EngineAProgram::Compile(t, &holes);
     if (!program) return plan;
     plan->nesting = program->nesting();
     plan->program = std::move(program);
+    for (const EngineAHole& hole : holes)
+      plan->holes.push_back(MakeVariableRef(hole.prefix, hole.name));
     for (char prefix : {'#', '!'}) {
       for (uint32_t i = 0; i < plan->holes.size(); ++i) {
         if (plan->holes[i].prefix == prefix) plan->read_order.push_back(i);
@@ -77,6 +166,8 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
     done = end;
   }
   plan->pieces.push_back(t.substr(done));
+  for (Plan::Call& call : plan->calls)
+    call.argument_views.assign(call.arguments.begin(), call.arguments.end());
 
   // The function phase's order: codes without arguments first, each code's
   // calls in text order; a call whose text equals an earlier one of its code
@@ -105,49 +196,88 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
   return plan;
 }
 
-template <typename Map, typename Make>
-auto CachedPlan(Evaluator::FastCache& cache, Map& map, std::string_view text, Make&& make) {
+// The plans this thread used last, by text, in front of the shared map: most
+// evaluations find their plan here without taking the cache's lock.
+template <typename P>
+struct RecentPlan {
+  uint64_t owner = 0;  // FastCache::id
+  std::string text;
+  std::shared_ptr<const P> plan;
+};
+
+template <typename P>
+RecentPlan<P>& RecentPlanFor(size_t hash) {
+  constexpr size_t kRecent = 64;
+  thread_local std::array<RecentPlan<P>, kRecent> recent;
+  return recent[hash % kRecent];
+}
+
+template <typename P, typename Map, typename Make>
+std::shared_ptr<const P> CachedPlan(Evaluator::FastCache& cache, Map& map, std::string_view text,
+                                    Make&& make) {
+  RecentPlan<P>& recent = RecentPlanFor<P>(TextHash()(text));
+  if (recent.owner == cache.id && recent.text == text) return recent.plan;
+  std::shared_ptr<const P> plan;
   {
     std::lock_guard lock(cache.mutex);
     const auto it = map.find(text);
-    if (it != map.end()) return it->second;
+    if (it != map.end()) plan = it->second;
   }
-  auto plan = make(text);
-  std::lock_guard lock(cache.mutex);
-  if (map.size() >= Evaluator::FastCache::kMaxPlans) map.clear();
-  map.emplace(std::string(text), plan);
+  if (!plan) {
+    plan = make(text);
+    std::lock_guard lock(cache.mutex);
+    if (map.size() >= Evaluator::FastCache::kMaxPlans) map.clear();
+    map.emplace(std::string(text), plan);
+  }
+  recent.owner = cache.id;
+  recent.text.assign(text);
+  recent.plan = plan;
   return plan;
 }
 
-// Nothing when the plan cannot give the reference's result.
-std::optional<double> RunEngineA(Evaluator& ev, const Plan& plan) {
+enum class Outcome { kValue, kFailed, kFallback };
+
+// kFallback when the plan cannot give the reference's result.
+Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
   constexpr size_t kInline = 16;
   long double inline_values[kInline];
+  double inline_numbers[kInline];
   std::vector<long double> heap;
+  std::vector<double> heap_numbers;
   long double* values = inline_values;
+  double* numbers = inline_numbers;
   if (plan.holes.size() > kInline) {
     heap.resize(plan.holes.size());
+    heap_numbers.resize(plan.holes.size());
     values = heap.data();
+    numbers = heap_numbers.data();
   }
   bool finite = true;
-  for (uint32_t i : plan.read_order) {
-    const EngineAHole& hole = plan.holes[i];
-    if (hole.prefix == '#') {
-      const double value = ev.values().GetNumber(hole.name, &ev);
-      finite &= std::isfinite(value);
-      values[i] = finite ? EngineAOperandOf(value) : 0;
-    } else {
-      values[i] = ev.values().GetBoolean(hole.name, &ev) ? 1 : 0;
+  {
+    StoreReader reader(ev);
+    for (uint32_t i : plan.read_order) {
+      const VariableRef& hole = plan.holes[i];
+      const void* place = reader.Place(hole);
+      if (hole.prefix == '#') {
+        numbers[i] = *static_cast<const double*>(place);
+        finite &= std::isfinite(numbers[i]);
+      } else {
+        values[i] = *static_cast<const bool*>(place) ? 1 : 0;
+      }
     }
   }
   // Number text of no number. The reference reads the same variables again,
   // which changes nothing.
-  if (!finite) return std::nullopt;
+  if (!finite) return Outcome::kFallback;
+  for (uint32_t i : plan.read_order) {
+    if (plan.holes[i].prefix == '#') values[i] = EngineAOperandOf(numbers[i]);
+  }
   // The reference parses the substituted text here, one level per group.
-  if (DepthGuard::Current() + plan.nesting > kMaxEvalDepth) throw EvalError();
-  const std::optional<double> result = plan.program->Run(values);
-  if (!result) throw EvalError();
-  return *result;
+  if (DepthGuard::Current() + plan.nesting > kMaxEvalDepth) return Outcome::kFailed;
+  const std::optional<double> value = plan.program->Run(values);
+  if (!value) return Outcome::kFailed;
+  result = *value;
+  return Outcome::kValue;
 }
 
 double EngineBCached(Evaluator& ev, const std::string& t) {
@@ -178,14 +308,13 @@ double EngineBCached(Evaluator& ev, const std::string& t) {
   return *result;
 }
 
-std::optional<double> RunEngineB(Evaluator& ev, const Plan& plan) {
+double RunEngineB(Evaluator& ev, const Plan& plan) {
   std::vector<std::string> values(plan.group_count);
   std::vector<bool> known(plan.group_count, false);
   for (size_t i : plan.call_order) {
     const Plan::Call& call = plan.calls[i];
     if (known[call.group]) continue;
-    std::vector<std::string_view> arguments(call.arguments.begin(), call.arguments.end());
-    values[call.group] = CallNumericFunction(ev, call.code, arguments);
+    values[call.group] = CallNumericFunction(ev, call.code, call.argument_views);
     known[call.group] = true;
   }
   std::string t;
@@ -222,7 +351,7 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
       operand.literal_is_final = ResultStepIsIdentity(operand.text);
     } else if (s[0] == '$' || s[0] == '#' || s[0] == '!') {
       operand.kind = s[0] == '$' ? Kind::kString : s[0] == '#' ? Kind::kNumber : Kind::kBoolean;
-      operand.text = std::string(s.substr(1));
+      operand.variable = MakeVariableRef(s[0], s.substr(1));
     } else {
       const size_t open = s.find('(');
       const std::string_view code_text = s.substr(0, open);
@@ -252,6 +381,8 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
     }
     plan->operands.push_back(std::move(operand));
   }
+  for (StringPlan::Operand& operand : plan->operands)
+    operand.argument_views.assign(operand.arguments.begin(), operand.arguments.end());
   return plan;
 }
 
@@ -263,19 +394,43 @@ std::string OperandValue(Evaluator& ev, const StringPlan::Operand& operand) {
       return "";
     case Kind::kLiteral:
       return operand.literal_is_final ? operand.text : ResultStep(ev.environment(), operand.text);
-    case Kind::kString:
-      return ResultStep(ev.environment(), ev.values().GetString(operand.text, &ev));
-    case Kind::kNumber:
-      return FloatToText(ev.values().GetNumber(operand.text, &ev));
-    case Kind::kBoolean:
-      return ev.values().GetBoolean(operand.text, &ev) ? "True" : "False";
-    case Kind::kCall: {
-      std::vector<std::string_view> arguments(operand.arguments.begin(), operand.arguments.end());
-      return ResultStep(ev.environment(),
-                        CallStringFunction(ev, operand.code, arguments, std::string_view()));
+    case Kind::kString: {
+      StoreReader reader(ev);
+      std::string value = *static_cast<const std::string*>(reader.Place(operand.variable));
+      reader.Unlock();
+      return ResultStep(ev.environment(), std::move(value));
     }
+    case Kind::kNumber: {
+      StoreReader reader(ev);
+      const double value = *static_cast<const double*>(reader.Place(operand.variable));
+      reader.Unlock();
+      return FloatToText(value);
+    }
+    case Kind::kBoolean: {
+      StoreReader reader(ev);
+      const bool value = *static_cast<const bool*>(reader.Place(operand.variable));
+      reader.Unlock();
+      return value ? "True" : "False";
+    }
+    case Kind::kCall:
+      return ResultStep(
+          ev.environment(),
+          CallStringFunction(ev, operand.code, operand.argument_views, std::string_view()));
   }
   return "";
+}
+
+// Whether joining `values` (each after its own result step) leaves every
+// result step of the joins, from the right, as it is: then the whole is
+// just the values one after another. A join that starts with "[" or holds
+// an escape or a marker, even across a seam, is taken step by step.
+bool JoinIsPlain(const std::string* values, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& value = values[i];
+    if (!value.empty() && value[0] == '[') return false;
+    if (value.find('\\') != std::string::npos) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -284,24 +439,58 @@ std::unique_ptr<Evaluator::FastCache> MakeFastCache() {
   return std::make_unique<Evaluator::FastCache>();
 }
 
-double NumberFast(Evaluator& ev, std::string_view text) {
+VariableRef MakeVariableRef(char prefix, std::string_view written) {
+  VariableRef ref;
+  ref.prefix = prefix;
+  std::string canonical;
+  canonical.reserve(written.size());
+  for (char c : written) {
+    if (c == ' ') continue;
+    canonical.push_back(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+  }
+  const size_t open = canonical.find('[');
+  if (open == std::string::npos) {
+    ref.name = std::move(canonical);
+    return ref;
+  }
+  // As the store takes a name apart: the last character closes the index,
+  // whatever it is.
+  ref.indexed = true;
+  const size_t after = canonical.size() - open - 1;
+  ref.index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
+  ref.name = canonical.substr(0, open);
+  const std::string_view index = ref.index_text;
+  if (index.size() >= 2 && index[0] == '#' && index.substr(1, 2) != "__" &&
+      std::all_of(index.begin() + 1, index.end(), IsNameCharacter)) {
+    ref.index_ref = std::make_unique<VariableRef>(MakeVariableRef('#', index.substr(1)));
+  }
+  return ref;
+}
+
+std::optional<double> NumberFast(Evaluator& ev, std::string_view text) {
   Evaluator::FastCache& cache = *ev.fast_cache();
-  const std::shared_ptr<const Plan> plan =
-      CachedPlan(cache, cache.numeric, text, [](std::string_view t) -> std::shared_ptr<const Plan> {
+  const std::shared_ptr<const Plan> plan = CachedPlan<Plan>(
+      cache, cache.numeric, text, [](std::string_view t) -> std::shared_ptr<const Plan> {
         try {
           return CompileNumeric(t);
         } catch (const EvalError&) {
           return std::make_shared<Plan>();
         }
       });
-  std::optional<double> result;
-  if (plan->kind != Plan::Kind::kReference) {
+  if (plan->kind == Plan::Kind::kEngineA) {
     DepthGuard guard;  // the level the reference would take
-    result = plan->kind == Plan::Kind::kEngineA ? RunEngineA(ev, *plan) : RunEngineB(ev, *plan);
-  }
-  if (result) {
+    double result = 0;
+    const Outcome outcome = RunEngineA(ev, *plan, result);
+    if (outcome != Outcome::kFallback) {
+      cache.fast.fetch_add(1, std::memory_order_relaxed);
+      if (outcome == Outcome::kFailed) return std::nullopt;
+      return result;
+    }
+  } else if (plan->kind == Plan::Kind::kEngineB) {
+    DepthGuard guard;
+    const double result = RunEngineB(ev, *plan);
     cache.fast.fetch_add(1, std::memory_order_relaxed);
-    return *result;
+    return result;
   }
   cache.fallback.fetch_add(1, std::memory_order_relaxed);
   return NumberReference(ev, text);
@@ -309,19 +498,51 @@ double NumberFast(Evaluator& ev, std::string_view text) {
 
 std::string StringFast(Evaluator& ev, std::string_view text) {
   Evaluator::FastCache& cache = *ev.fast_cache();
-  const std::shared_ptr<const StringPlan> plan =
-      CachedPlan(cache, cache.strings, text, [](std::string_view t) { return CompileString(t); });
+  const std::shared_ptr<const StringPlan> plan = CachedPlan<StringPlan>(
+      cache, cache.strings, text, [](std::string_view t) { return CompileString(t); });
   DepthGuard guard;
   Environment& env = ev.environment();
   const std::vector<StringPlan::Operand>& operands = plan->operands;
-  std::string result = OperandValue(ev, operands.back());
-  for (size_t i = operands.size() - 1; i-- > 0;) {
-    std::string left = OperandValue(ev, operands[i]);
+  cache.fast.fetch_add(1, std::memory_order_relaxed);
+  const size_t count = operands.size();
+  if (count == 1) return OperandValue(ev, operands[0]);
+  // The reference takes the operands from the right.
+  constexpr size_t kInline = 8;
+  std::string inline_values[kInline];
+  std::vector<std::string> heap;
+  std::string* values = inline_values;
+  if (count > kInline) {
+    heap.resize(count);
+    values = heap.data();
+  }
+  size_t total = 0;
+  for (size_t i = count; i-- > 0;) {
+    values[i] = OperandValue(ev, operands[i]);
+    total += values[i].size();
+  }
+  if (JoinIsPlain(values, count)) {
+    std::string joined;
+    joined.reserve(total);
+    for (size_t i = 0; i < count; ++i) joined += values[i];
+    if (joined.find("$!#~") == std::string::npos) return joined;
+  }
+  std::string result = std::move(values[count - 1]);
+  for (size_t i = count - 1; i-- > 0;) {
+    std::string left = std::move(values[i]);
     left += result;
     result = ResultStep(env, std::move(left));
   }
-  cache.fast.fetch_add(1, std::memory_order_relaxed);
   return result;
 }
 
 }  // namespace morvane::expr_detail
+
+namespace morvane {
+
+Evaluator::FastCache::FastCache()
+    : id([] {
+        static std::atomic<uint64_t> next{1};
+        return next.fetch_add(1, std::memory_order_relaxed);
+      }()) {}
+
+}  // namespace morvane

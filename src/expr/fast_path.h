@@ -23,6 +23,29 @@ struct TextHash {
   size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
 };
 
+// A variable reference of a plan ("#a", "$x[#i]"), resolved to its place in
+// the store on first use instead of being looked up by name every time.
+struct VariableRef {
+  char prefix = '#';  // '#', '!' or '$'
+  // Without an index the canonical name; with one, the canonical text before
+  // the "[".
+  std::string name;
+  bool indexed = false;
+  std::string index_text;  // the index expression, as the store evaluates it
+  // An index that is a plain "#name" reference, read directly.
+  std::unique_ptr<VariableRef> index_ref;
+
+  // --- The following fields are protected by the store's lock; places stay
+  // valid as long as the store.
+  mutable void* place = nullptr;       // without an index
+  mutable int64_t last_index = 0;      // with one: the index last read
+  mutable void* last_place = nullptr;  // and its place
+};
+
+// The reference to the variable `written` (the name as written, without its
+// prefix).
+VariableRef MakeVariableRef(char prefix, std::string_view written);
+
 // A numeric expression taken apart once.
 struct NumericPlan {
   enum class Kind { kReference, kEngineA, kEngineB };
@@ -30,7 +53,7 @@ struct NumericPlan {
 
   // kEngineA: the program with its holes, "#" holes read before "!" holes.
   std::optional<EngineAProgram> program;
-  std::vector<EngineAHole> holes;
+  std::vector<VariableRef> holes;
   std::vector<uint32_t> read_order;
   int nesting = 0;  // the evaluation depth the engine's parser needs
 
@@ -40,7 +63,8 @@ struct NumericPlan {
     int code = 0;
     std::string text;  // the call text, for grouping
     std::vector<std::string> arguments;
-    size_t group = 0;  // calls with the same value share a group
+    std::vector<std::string_view> argument_views;  // into arguments
+    size_t group = 0;                              // calls with the same value share a group
   };
   std::vector<std::string> pieces;
   std::vector<Call> calls;
@@ -53,10 +77,12 @@ struct StringPlan {
   struct Operand {
     enum class Kind { kEmpty, kLiteral, kString, kNumber, kBoolean, kCall };
     Kind kind = Kind::kEmpty;
-    std::string text;               // the literal's value or the variable's name
+    std::string text;               // the literal's value
     bool literal_is_final = false;  // the result step leaves the literal as it is
+    VariableRef variable;
     int code = 0;
     std::vector<std::string> arguments;
+    std::vector<std::string_view> argument_views;  // into arguments
   };
   std::vector<Operand> operands;
 };
@@ -66,9 +92,15 @@ std::unique_ptr<Evaluator::FastCache> MakeFastCache();
 }  // namespace expr_detail
 
 struct Evaluator::FastCache {
-  // Plans are replaced, never changed; a full map is emptied.
+  // Plans are replaced, never changed (but for the places their references
+  // resolve); a full map is emptied.
   static constexpr size_t kMaxPlans = 8192;
   static constexpr size_t kMaxResults = 8192;
+
+  FastCache();
+  // Tells this cache's plans apart from other caches' in the per-thread
+  // cache of recent plans; never reused.
+  const uint64_t id;
 
   std::mutex mutex;
   // --- The following fields are protected by mutex.

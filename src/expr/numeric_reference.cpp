@@ -178,12 +178,12 @@ void SubstituteVariables(Evaluator& ev, std::string& t) {
   }
 }
 
-double NumberReference(Evaluator& ev, std::string_view text) {
+std::optional<double> NumberReference(Evaluator& ev, std::string_view text) {
   DepthGuard guard;
   std::string t = PrepareNumericText(text);
   if (t.find('@') == std::string::npos) {
     SubstituteVariables(ev, t);
-    return EvaluateEngineA(t);
+    return TryEvaluateEngineA(t);
   }
   RunFunctionPhase(ev, t);
   SubstituteVariables(ev, t);

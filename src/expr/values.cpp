@@ -58,6 +58,28 @@ std::string TValues::CanonicalName(std::string_view name, IndexEvaluator* evalua
   return canonical;
 }
 
+template <typename T>
+T* TValues::Place(Space<T>& space, std::string_view canonical_name, const T& fallback) {
+  auto it = space.index.find(canonical_name);
+  if (it == space.index.end()) {
+    space.entries.emplace_back(std::string(canonical_name), fallback);
+    it = space.index.emplace(std::string(canonical_name), space.entries.size() - 1).first;
+  }
+  return &space.entries[it->second].second;
+}
+
+double* TValues::NumberPlace(std::string_view canonical_name) {
+  return Place(m_numbers, canonical_name, 0.0);
+}
+
+std::string* TValues::StringPlace(std::string_view canonical_name) {
+  return Place(m_strings, canonical_name, std::string());
+}
+
+bool* TValues::BooleanPlace(std::string_view canonical_name) {
+  return Place(m_booleans, canonical_name, false);
+}
+
 template <typename T, typename Use>
 auto TValues::WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* evaluator,
                         const T& fallback, Use&& use) {
@@ -67,12 +89,7 @@ auto TValues::WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* 
     name = owned;
   }
   std::lock_guard lock(m_mutex);
-  auto it = space.index.find(name);
-  if (it == space.index.end()) {
-    space.entries.emplace_back(std::string(name), fallback);
-    it = space.index.emplace(std::string(name), space.entries.size() - 1).first;
-  }
-  return use(space.entries[it->second].second);
+  return use(*Place(space, name, fallback));
 }
 
 double TValues::GetNumber(std::string_view name, IndexEvaluator* evaluator) {

@@ -57,6 +57,16 @@ class TValues {
   // The canonical form of a name.
   std::string CanonicalName(std::string_view name, IndexEvaluator* evaluator = nullptr) const;
 
+  // Direct access for evaluators that resolve a name once and read it often.
+  // The place of a canonical name, created with the default as a read would
+  // create it; call with the lock held. A place stays valid as long as the
+  // store (variables are never removed), and is read or written only under
+  // the lock.
+  std::unique_lock<std::mutex> Lock() const { return std::unique_lock(m_mutex); }
+  double* NumberPlace(std::string_view canonical_name);
+  std::string* StringPlace(std::string_view canonical_name);
+  bool* BooleanPlace(std::string_view canonical_name);
+
   // The variables of each kind in the order they were created.
   std::vector<std::pair<std::string, double>> Numbers() const;
   std::vector<std::pair<std::string, std::string>> Strings() const;
@@ -76,6 +86,9 @@ class TValues {
 
   // Runs `use` on the entry of the canonical name, created with `fallback`
   // when missing, under the lock.
+  template <typename T>
+  static T* Place(Space<T>& space, std::string_view canonical_name, const T& fallback);
+
   template <typename T, typename Use>
   auto WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* evaluator,
                  const T& fallback, Use&& use);
