@@ -6,13 +6,10 @@
 namespace morvane {
 namespace {
 
+// The trial evaluation: a full numeric evaluation, effects and all, whose
+// failure only means the text is not numeric.
 bool IsNumber(std::string_view text, Evaluator& evaluator) {
-  try {
-    evaluator.Number(text);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
+  return evaluator.TryNumber(text).has_value();
 }
 
 }  // namespace
