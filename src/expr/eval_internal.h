@@ -26,8 +26,9 @@ std::string StringFast(Evaluator& ev, std::string_view text);
 std::string PrepareNumericText(std::string_view text);
 // The function phase on a text that holds an "@".
 void RunFunctionPhase(Evaluator& ev, std::string& t);
-// The three reference passes.
-void SubstituteVariables(Evaluator& ev, std::string& t);
+// The three reference passes; false for the evaluation error (an index that
+// does not evaluate, a text grown too long).
+bool SubstituteVariables(Evaluator& ev, std::string& t);
 
 // The value of a built-in numeric function as number text. `args` are the
 // argument texts, not yet evaluated. Raises on any failure.

@@ -49,6 +49,7 @@ class Evaluator : public IndexEvaluator {
   std::string String(std::string_view text);
 
   double EvaluateIndex(std::string_view text) override { return Number(text); }
+  std::optional<double> TryEvaluateIndex(std::string_view text) override { return TryNumber(text); }
 
   TValues& values() { return m_values; }
   Environment& environment() { return m_environment; }

@@ -60,7 +60,8 @@ class StoreReader {
  public:
   explicit StoreReader(Evaluator& ev) : m_ev(ev) {}
 
-  // The place of `ref`; the store is locked on return.
+  // The place of `ref`, the store locked; nothing when its index does not
+  // evaluate.
   void* Place(const VariableRef& ref) {
     TValues& store = m_ev.values();
     if (!ref.indexed) {
@@ -75,15 +76,16 @@ class StoreReader {
       const double value = *static_cast<const double*>(Place(*ref.index_ref));
       if (std::isfinite(value)) {
         const long double operand = EngineAOperandOf(value);
-        if (std::fabs(operand) > 1.7976931348623157e308L) throw EvalError();
+        if (std::fabs(operand) > 1.7976931348623157e308L) return nullptr;
         const std::optional<int64_t> index = RoundHalfEven(static_cast<double>(operand));
-        if (!index) throw EvalError();
+        if (!index) return nullptr;
         return IndexedPlace(store, ref, *index);
       }
     }
     Unlock();
-    const std::optional<int64_t> index = RoundHalfEven(m_ev.EvaluateIndex(ref.index_text));
-    if (!index) throw EvalError();
+    const std::optional<double> value = m_ev.TryEvaluateIndex(ref.index_text);
+    const std::optional<int64_t> index = value ? RoundHalfEven(*value) : std::nullopt;
+    if (!index) return nullptr;
     Lock();
     return IndexedPlace(store, ref, *index);
   }
@@ -258,6 +260,7 @@ Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
     for (uint32_t i : plan.read_order) {
       const VariableRef& hole = plan.holes[i];
       const void* place = reader.Place(hole);
+      if (!place) return Outcome::kFailed;
       if (hole.prefix == '#') {
         numbers[i] = *static_cast<const double*>(place);
         finite &= std::isfinite(numbers[i]);
@@ -308,7 +311,7 @@ double EngineBCached(Evaluator& ev, const std::string& t) {
   return *result;
 }
 
-double RunEngineB(Evaluator& ev, const Plan& plan) {
+std::optional<double> RunEngineB(Evaluator& ev, const Plan& plan) {
   std::vector<std::string> values(plan.group_count);
   std::vector<bool> known(plan.group_count, false);
   for (size_t i : plan.call_order) {
@@ -322,7 +325,7 @@ double RunEngineB(Evaluator& ev, const Plan& plan) {
     t += plan.pieces[i];
     if (i < plan.calls.size()) t += values[plan.calls[i].group];
   }
-  SubstituteVariables(ev, t);
+  if (!SubstituteVariables(ev, t)) return std::nullopt;
   return EngineBCached(ev, t);
 }
 
@@ -386,6 +389,12 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
   return plan;
 }
 
+void* PlaceOrFail(StoreReader& reader, const VariableRef& ref) {
+  void* place = reader.Place(ref);
+  if (!place) throw EvalError();
+  return place;
+}
+
 // The operand's value after its own result step.
 std::string OperandValue(Evaluator& ev, const StringPlan::Operand& operand) {
   using Kind = StringPlan::Operand::Kind;
@@ -396,19 +405,19 @@ std::string OperandValue(Evaluator& ev, const StringPlan::Operand& operand) {
       return operand.literal_is_final ? operand.text : ResultStep(ev.environment(), operand.text);
     case Kind::kString: {
       StoreReader reader(ev);
-      std::string value = *static_cast<const std::string*>(reader.Place(operand.variable));
+      std::string value = *static_cast<const std::string*>(PlaceOrFail(reader, operand.variable));
       reader.Unlock();
       return ResultStep(ev.environment(), std::move(value));
     }
     case Kind::kNumber: {
       StoreReader reader(ev);
-      const double value = *static_cast<const double*>(reader.Place(operand.variable));
+      const double value = *static_cast<const double*>(PlaceOrFail(reader, operand.variable));
       reader.Unlock();
       return FloatToText(value);
     }
     case Kind::kBoolean: {
       StoreReader reader(ev);
-      const bool value = *static_cast<const bool*>(reader.Place(operand.variable));
+      const bool value = *static_cast<const bool*>(PlaceOrFail(reader, operand.variable));
       reader.Unlock();
       return value ? "True" : "False";
     }
@@ -488,7 +497,7 @@ std::optional<double> NumberFast(Evaluator& ev, std::string_view text) {
     }
   } else if (plan->kind == Plan::Kind::kEngineB) {
     DepthGuard guard;
-    const double result = RunEngineB(ev, *plan);
+    const std::optional<double> result = RunEngineB(ev, *plan);
     cache.fast.fetch_add(1, std::memory_order_relaxed);
     return result;
   }

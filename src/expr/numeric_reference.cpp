@@ -155,7 +155,7 @@ void RunFunctionPhase(Evaluator& ev, std::string& t) {
   }
 }
 
-void SubstituteVariables(Evaluator& ev, std::string& t) {
+bool SubstituteVariables(Evaluator& ev, std::string& t) {
   size_t strings = 0;
   for (char prefix : {'#', '!', '$'}) {
     for (size_t at = FindOutsideQuotes(t, prefix); at != std::string::npos;
@@ -165,28 +165,35 @@ void SubstituteVariables(Evaluator& ev, std::string& t) {
       const std::string name = t.substr(at + 1, end - at - 1);
       std::string value;
       if (prefix == '#') {
-        value = FloatToText(ev.values().GetNumber(name, &ev));
+        const std::optional<double> number = ev.values().TryGetNumber(name, &ev);
+        if (!number) return false;
+        value = FloatToText(*number);
       } else if (prefix == '!') {
-        value = ev.values().GetBoolean(name, &ev) ? "1" : "0";
+        const std::optional<bool> truth = ev.values().TryGetBoolean(name, &ev);
+        if (!truth) return false;
+        value = *truth ? "1" : "0";
       } else {
-        if (++strings > kMaxStringSubstitutions) throw EvalError();
-        value = ev.values().GetString(name, &ev);
+        if (++strings > kMaxStringSubstitutions) return false;
+        std::optional<std::string> text = ev.values().TryGetString(name, &ev);
+        if (!text) return false;
+        value = std::move(*text);
       }
       t.replace(at, end - at, value);
-      if (t.size() > kMaxExpressionText) throw EvalError();
+      if (t.size() > kMaxExpressionText) return false;
     }
   }
+  return true;
 }
 
 std::optional<double> NumberReference(Evaluator& ev, std::string_view text) {
   DepthGuard guard;
   std::string t = PrepareNumericText(text);
   if (t.find('@') == std::string::npos) {
-    SubstituteVariables(ev, t);
+    if (!SubstituteVariables(ev, t)) return std::nullopt;
     return TryEvaluateEngineA(t);
   }
   RunFunctionPhase(ev, t);
-  SubstituteVariables(ev, t);
+  if (!SubstituteVariables(ev, t)) return std::nullopt;
   return EvaluateEngineB(t);
 }
 

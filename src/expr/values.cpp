@@ -27,7 +27,22 @@ IndexEvaluator* TValues::GetIndexEvaluator() const {
   return m_index_evaluator;
 }
 
+std::optional<double> IndexEvaluator::TryEvaluateIndex(std::string_view text) {
+  try {
+    return EvaluateIndex(text);
+  } catch (const EvalError&) {
+    return std::nullopt;
+  }
+}
+
 std::string TValues::CanonicalName(std::string_view name, IndexEvaluator* evaluator) const {
+  std::optional<std::string> canonical = TryCanonicalName(name, evaluator);
+  if (!canonical) throw EvalError();
+  return std::move(*canonical);
+}
+
+std::optional<std::string> TValues::TryCanonicalName(std::string_view name,
+                                                     IndexEvaluator* evaluator) const {
   std::string canonical;
   canonical.reserve(name.size());
   for (char c : name) {
@@ -40,17 +55,12 @@ std::string TValues::CanonicalName(std::string_view name, IndexEvaluator* evalua
   const size_t after = canonical.size() - open - 1;
   const std::string index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
   IndexEvaluator* use = evaluator ? evaluator : GetIndexEvaluator();
-  double value = 0;
-  if (use) {
-    value = use->EvaluateIndex(index_text);
-  } else {
-    // Before any evaluator exists only plain numbers can be indexes.
-    const std::optional<double> number = TextToFloat(index_text);
-    if (!number) throw EvalError();
-    value = *number;
-  }
-  const std::optional<int64_t> index = RoundHalfEven(value);
-  if (!index) throw EvalError();
+  // Before any evaluator exists only plain numbers can be indexes.
+  const std::optional<double> value =
+      use ? use->TryEvaluateIndex(index_text) : TextToFloat(index_text);
+  if (!value) return std::nullopt;
+  const std::optional<int64_t> index = RoundHalfEven(*value);
+  if (!index) return std::nullopt;
   canonical.resize(open);
   canonical += '[';
   canonical += std::to_string(*index);
@@ -90,6 +100,31 @@ auto TValues::WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* 
   }
   std::lock_guard lock(m_mutex);
   return use(*Place(space, name, fallback));
+}
+
+template <typename T>
+std::optional<T> TValues::TryGet(Space<T>& space, std::string_view name,
+                                 IndexEvaluator* evaluator) {
+  std::optional<std::string> owned;
+  if (!IsPlainCanonical(name)) {
+    owned = TryCanonicalName(name, evaluator);
+    if (!owned) return std::nullopt;
+    name = *owned;
+  }
+  std::lock_guard lock(m_mutex);
+  return *Place(space, name, T());
+}
+
+std::optional<double> TValues::TryGetNumber(std::string_view name, IndexEvaluator* evaluator) {
+  return TryGet(m_numbers, name, evaluator);
+}
+
+std::optional<std::string> TValues::TryGetString(std::string_view name, IndexEvaluator* evaluator) {
+  return TryGet(m_strings, name, evaluator);
+}
+
+std::optional<bool> TValues::TryGetBoolean(std::string_view name, IndexEvaluator* evaluator) {
+  return TryGet(m_booleans, name, evaluator);
 }
 
 double TValues::GetNumber(std::string_view name, IndexEvaluator* evaluator) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,6 +29,8 @@ class IndexEvaluator {
  public:
   virtual ~IndexEvaluator() = default;
   virtual double EvaluateIndex(std::string_view text) = 0;
+  // EvaluateIndex with nothing where it raises EvalError.
+  virtual std::optional<double> TryEvaluateIndex(std::string_view text);
 };
 
 class TValues {
@@ -53,9 +56,17 @@ class TValues {
   void SetString(std::string_view name, std::string_view value,
                  IndexEvaluator* evaluator = nullptr);
   void SetBoolean(std::string_view name, bool value, IndexEvaluator* evaluator = nullptr);
+  // The reads, with nothing where they raise EvalError.
+  std::optional<double> TryGetNumber(std::string_view name, IndexEvaluator* evaluator = nullptr);
+  std::optional<std::string> TryGetString(std::string_view name,
+                                          IndexEvaluator* evaluator = nullptr);
+  std::optional<bool> TryGetBoolean(std::string_view name, IndexEvaluator* evaluator = nullptr);
 
   // The canonical form of a name.
   std::string CanonicalName(std::string_view name, IndexEvaluator* evaluator = nullptr) const;
+  // Nothing when the index does not evaluate.
+  std::optional<std::string> TryCanonicalName(std::string_view name,
+                                              IndexEvaluator* evaluator = nullptr) const;
 
   // Direct access for evaluators that resolve a name once and read it often.
   // The place of a canonical name, created with the default as a read would
@@ -88,6 +99,9 @@ class TValues {
   // when missing, under the lock.
   template <typename T>
   static T* Place(Space<T>& space, std::string_view canonical_name, const T& fallback);
+
+  template <typename T>
+  std::optional<T> TryGet(Space<T>& space, std::string_view name, IndexEvaluator* evaluator);
 
   template <typename T, typename Use>
   auto WithEntry(Space<T>& space, std::string_view name, IndexEvaluator* evaluator,
