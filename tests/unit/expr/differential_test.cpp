@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 #include "expr_fixture.h"
@@ -39,7 +40,7 @@ class Generator {
   }
 
   std::string Operand(int depth) {
-    const int kind = Pick(depth > 2 ? 3 : 7);
+    const int kind = Pick(depth > 2 ? 4 : 8);
     switch (kind) {
       case 0:
         return Choose({"0", "1", "2", "3", "2.5", "10", "0.1", "1E-7", "1e3", "7", "0.000001",
@@ -48,13 +49,15 @@ class Generator {
         return Choose({"#a", "#b", "#neg", "#x[#i]", "#x[2]", "#x[#i+1]", "#u", "#U[1.5]", "!t",
                        "!f", "#__OK", "#__yes", "#big", "#frac", "# a", "#x[", "#a.5"});
       case 2:
-        return Choose({"-", "+", "not ", "bnot ", ""}) + Operand(depth + 1);
+        return Variable();
       case 3:
-        return "(" + Numeric(depth + 1) + ")";
+        return Choose({"-", "+", "not ", "bnot ", ""}) + Operand(depth + 1);
       case 4:
+        return "(" + Numeric(depth + 1) + ")";
+      case 5:
         return Choose({"$s", "$plus", "\"1\"", "@10%", "@14%", "@19%", "@26%", "@11%()", "@81%",
                        "@16%", "@99%", "@32%(1)"});
-      case 5: {
+      case 6: {
         const std::string inner = Pick(3) == 0 ? Numeric(depth + 1) : Operand(depth + 1);
         return Choose({"@57%(", "@42%(", "@86%(", "@58%(", "@49%(", "@84%("}) + inner + ")";
       }
@@ -63,6 +66,27 @@ class Generator {
                        "@44%($s)", "@1%($name)", "@37%(\"a\",\"aaa\")", "@41%(\"ff\")",
                        "@1%(3(\"AB\"))", "@57%(#a", "@1%(\"a,b\")", "@44%(\"#a*2\")",
                        "@15%(\"D:\\f.txt\")", "@17%(\"D:\\f.txt\")"});
+    }
+  }
+
+  // Variables read through their places: plain, indexed by a variable (read
+  // directly), by an expression, by a constant, by a truth value; names in
+  // any case and spacing; values that engine A reads exactly or only through
+  // their number text, and indexes that round, fail or are no number.
+  std::string Variable() {
+    const std::string index_var = Choose({"i", "I", "h", "q", "r", "w", "huge", "inf", "k", "n"});
+    switch (Pick(4)) {
+      case 0:
+        return "#" + Choose({"d", "e", "p", "m", "z", "D", "d ", "g", "l", "n"});
+      case 1:
+        return "#" + Choose({"x", "X", "y", "x "}) + "[#" + index_var + "]";
+      case 2:
+        return "#" + Choose({"x", "y"}) + "[" +
+               Choose({"#i*2", "#i-#i", "!t", "#__ok", " 2 ", "#x[#i]", "#h", "#i)", "$s", "#q+0.5",
+                       "", "#"}) +
+               "]";
+      default:
+        return "!" + Choose({"t", "f", "v[#i]", "v[2]", "V[#I]", "v[#h]"});
     }
   }
 
@@ -82,8 +106,10 @@ class Generator {
                        "\"x[src]\"", "\"[WIN]\"", "\"$!#~Q\"", "\"a+b\"", "\"a,b\"", "\"(\"",
                        "\"\\q\"", "\"[usb1]y\"", "\"\\", "\"a\" "});
       case 1:
-        return Choose({"$name", "$esc", "$path", "#a", "#frac", "!t", "$u", "$x[#i]", "#x[2]", "$s",
-                       "xyz", "99(1)", ""});
+        return Choose({"$name",  "$esc",   "$path",  "#a",      "#frac",      "!t",        "$u",
+                       "$x[#i]", "#x[2]",  "$s",     "xyz",     "99(1)",      "",          "$mark",
+                       "$bs",    "$tail",  "$w[#i]", "$W[#h]",  "#d",         "#x[#huge]", "$w[#n]",
+                       "!v[#i]", "\"~Q\"", "\"q\"",  "\"~BR\"", "\"[temp]\"", "\"br\""});
       case 2:
         return Choose({"3(", "4(", "18(", "35("}) + StringOperandNoCall() + ")";
       case 3:
@@ -103,6 +129,32 @@ class Generator {
 };
 
 void Prepare(ExprWorld& w) {
+  // Values engine A reads as they are, and values it reads only through
+  // their number text (more than 15 digits, or no finite binary fraction).
+  w.values.SetNumber("d", 0.5);
+  w.values.SetNumber("e", 2.75);
+  w.values.SetNumber("p", 0.1);
+  w.values.SetNumber("m", 123456789.125);
+  w.values.SetNumber("z", 999999999999999.5);
+  w.values.SetNumber("g", 1e-7);
+  w.values.SetNumber("l", 12345678901234.5);
+  w.values.SetNumber("n", -3.5);
+  w.values.SetNumber("h", 2.5);
+  w.values.SetNumber("q", 1.5);
+  w.values.SetNumber("r", 2.0000000000000004);
+  w.values.SetNumber("w", 0.30000000000000004);
+  w.values.SetNumber("huge", 1e300);
+  w.values.SetNumber("inf", std::numeric_limits<double>::infinity());
+  w.values.SetNumber("x[3]", 0.25);
+  w.values.SetNumber("x[-4]", 6);
+  w.values.SetNumber("y[4]", 8);
+  w.values.SetBoolean("v[2]", true);
+  w.values.SetString("w[2]", "two");
+  w.values.SetString("w[-4]", "[src]w");
+  // Escapes and markers that only form where operands meet.
+  w.values.SetString("mark", "$!#");
+  w.values.SetString("bs", "a\\");
+  w.values.SetString("tail", "x\\q");
   w.values.SetNumber("a", 3);
   w.values.SetNumber("b", -0.5);
   w.values.SetNumber("neg", -7);
@@ -129,37 +181,74 @@ void ExpectSameStore(const Values& a, const Values& b) {
   }
 }
 
+// TryNumber as a number text, or "error".
+std::string TrialOrError(Evaluator& ev, std::string_view text) {
+  const std::optional<double> value = ev.TryNumber(text);
+  return value ? FloatToText(*value) : "error";
+}
+
+// Both worlds change the variables that indexes and places read, so that
+// what a plan resolved before must be found again.
+void Change(std::mt19937& random, std::initializer_list<ExprWorld*> worlds) {
+  const double indexes[] = {2, 3, 2.5, 3.5, -4, 1e300, 0.5, 1.0 / 3};
+  const double values[] = {4, -0.5, 0.1, 1e17, 2.25, 1.0 / 3, 7};
+  const double index = indexes[random() % std::size(indexes)];
+  const double value = values[random() % std::size(values)];
+  const bool truth = random() % 2 == 0;
+  for (ExprWorld* w : worlds) {
+    w->values.SetNumber("i", index);
+    w->values.SetNumber("x[2]", value);
+    w->values.SetNumber("a", value);
+    w->values.SetBoolean("t", truth);
+    w->values.SetString("w[2]", truth ? "two" : "[win]");
+  }
+}
+
 TEST(FastPathAgreesWithReference, GeneratedExpressions) {
   ExprWorld reference(EvalMode::kReference);
   ExprWorld fast(EvalMode::kFast);
+  // Numeric texts through the trial evaluation of conditions, which must
+  // agree with the evaluation that raises, effects on the store included.
+  ExprWorld trial(EvalMode::kFast);
   Prepare(reference);
   Prepare(fast);
+  Prepare(trial);
+  std::mt19937 changes(7);
   Generator generator(20240315);
   constexpr int kCount = 40000;
   int failures = 0;
   for (int n = 0; n < kCount && failures < 20; ++n) {
     const bool numeric = n % 3 != 2;
     const std::string text = numeric ? generator.Numeric() : generator.String();
-    // Each text twice: the second time the fast path runs from its cache.
-    for (int round = 0; round < 2; ++round) {
+    // Each text three times: the later times the fast path runs from its
+    // cache, once after the variables changed.
+    for (int round = 0; round < 3; ++round) {
+      if (round == 2) Change(changes, {&reference, &fast, &trial});
       const std::string want = numeric ? testing::NumberOrError(*reference.evaluator, text)
                                        : testing::StringOrError(*reference.evaluator, text);
       const std::string got = numeric ? testing::NumberOrError(*fast.evaluator, text)
                                       : testing::StringOrError(*fast.evaluator, text);
-      if (want != got) {
+      const std::string tried = numeric ? TrialOrError(*trial.evaluator, text)
+                                        : testing::StringOrError(*trial.evaluator, text);
+      if (want != got || want != tried) {
         ++failures;
-        ADD_FAILURE() << "text: " << text << "\nreference: " << want << "\nfast: " << got;
+        ADD_FAILURE() << "text: " << text << "\nreference: " << want << "\nfast: " << got
+                      << "\ntrial: " << tried;
       }
     }
     if (n % 1000 == 0) {
-      ExpectSameStore(reference.values.Numbers(), fast.values.Numbers());
-      ExpectSameStore(reference.values.Strings(), fast.values.Strings());
-      ExpectSameStore(reference.values.Booleans(), fast.values.Booleans());
+      for (const ExprWorld* other : {&fast, &trial}) {
+        ExpectSameStore(reference.values.Numbers(), other->values.Numbers());
+        ExpectSameStore(reference.values.Strings(), other->values.Strings());
+        ExpectSameStore(reference.values.Booleans(), other->values.Booleans());
+      }
     }
   }
-  ExpectSameStore(reference.values.Numbers(), fast.values.Numbers());
-  ExpectSameStore(reference.values.Strings(), fast.values.Strings());
-  ExpectSameStore(reference.values.Booleans(), fast.values.Booleans());
+  for (const ExprWorld* other : {&fast, &trial}) {
+    ExpectSameStore(reference.values.Numbers(), other->values.Numbers());
+    ExpectSameStore(reference.values.Strings(), other->values.Strings());
+    ExpectSameStore(reference.values.Booleans(), other->values.Booleans());
+  }
   // Most of them must really have taken the fast way.
   const Evaluator::FastStats stats = fast.evaluator->fast_stats();
   EXPECT_GT(stats.fast, stats.fallback) << stats.fast << " fast, " << stats.fallback << " not";
