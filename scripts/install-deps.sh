@@ -10,6 +10,7 @@ packages=(
   # the player: Qt 6 Widgets, image readers, and fonts with the metrics of
   # the Windows fonts projects name
   qt6-base-dev qt6-image-formats-plugins
+  libxrandr-dev   # display modes on X11
   fonts-liberation fonts-wine fonts-farsiweb fonts-noto-core
 )
 if [ "${1:-}" = "--test" ]; then

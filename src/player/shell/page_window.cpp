@@ -54,16 +54,8 @@ class PageSurface : public QWidget {
   bool m_dragging = false;
 };
 
-namespace {
-
-QColor ToQColor(const Colour& c) {
-  return QColor(c.r, c.g, c.b);
-}
-
-}  // namespace
-
 TQMForm::TQMForm(Player& player, int number, const Page& page)
-    : QWidget(nullptr), m_player(player), m_number(number), m_page(page) {
+    : QWidget(nullptr), m_player(player), m_number(number), m_page(page), m_look(page) {
   setObjectName(QStringLiteral("QM_APPLICATION_FORM%1").arg(number));
   setAttribute(Qt::WA_QuitOnClose, false);
   auto* layout = new QVBoxLayout(this);
@@ -109,25 +101,12 @@ void TQMForm::LoadBackground() {
   if (!bytes) return;
   QImage image = DecodeBackground(*bytes);
   bytes.reset();
-  if (image.isNull()) return;
-  image = AdjustBackground(std::move(image), m_page);
-  const PageOptions& o = m_page.options;
-  if (o.background_transparent) {
-    const Colour& c = o.background_transparent_colour;
-    image = KeyOutColour(image, qRgb(c.r, c.g, c.b));
-  }
-  m_background = std::move(image);
+  // Kept as loaded: the filters are applied when the page is drawn.
+  m_look.background.SetPicture(std::move(image));
 }
 
 void TQMForm::PaintPage(QPainter& painter, const QRect& area) {
-  const PageOptions& o = m_page.options;
-  painter.fillRect(area, ToQColor(o.page_colour));
-  DrawBackground(painter, area, m_background, o.draw_style, o.smooth_background);
-  if (o.frame) {
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(area.adjusted(0, 0, -1, -1));
-  }
+  m_look.Paint(painter, area);
 }
 
 void TQMForm::ApplyPageGeometry() {
@@ -178,12 +157,37 @@ void TQMForm::ApplyPageGeometry() {
 }
 
 void TQMForm::UpdateColourKeyMask() {
-  if (!m_page.options.colour_key) return;
+  m_surface->setAttribute(Qt::WA_OpaquePaintEvent, !m_look.colour_key);
+  if (!m_look.colour_key) {
+    clearMask();
+    return;
+  }
   QImage picture = Picture();
   if (picture.isNull()) return;
-  const Colour& k = m_page.options.key_colour;
-  QImage mask = picture.createMaskFromColor(qRgb(k.r, k.g, k.b), Qt::MaskOutColor);
+  // The image's mask sets the key pixels; as a bitmap, set pixels are the
+  // ones cut out.
+  QImage mask = picture.createMaskFromColor(m_look.key_colour, Qt::MaskInColor);
   setMask(QBitmap::fromImage(mask));
+}
+
+void TQMForm::SetScrollBar(Qt::Orientation orientation, bool on) {
+  if (!m_scroll) {
+    if (!on) return;
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(true);
+    layout()->removeWidget(m_surface);
+    m_scroll->setWidget(m_surface);
+    layout()->addWidget(m_scroll);
+    m_scroll->show();
+  }
+  Qt::ScrollBarPolicy policy = on ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+  if (orientation == Qt::Horizontal)
+    m_scroll->setHorizontalScrollBarPolicy(policy);
+  else
+    m_scroll->setVerticalScrollBarPolicy(policy);
 }
 
 QImage TQMForm::Picture() {
@@ -194,7 +198,7 @@ QImage TQMForm::Picture() {
 
 void TQMForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  if (m_page.options.colour_key && isVisible()) UpdateColourKeyMask();
+  if (m_look.colour_key && isVisible()) UpdateColourKeyMask();
   if (!m_player.terminating()) m_player.RunResizeScript(*this);
 }
 

@@ -5,6 +5,7 @@
 // bars.
 
 #include "package/project_model.h"
+#include "player/shell/page_look.h"
 
 #include <QImage>
 #include <QPoint>
@@ -39,6 +40,12 @@ class TQMForm : public QWidget {
   void ApplyPageGeometry();
   // The picture of the client area as the page draws it.
   QImage Picture();
+  // Background, colours and transparency; repaint after changing them.
+  PageLook& look() { return m_look; }
+  // Cuts the key colour of the look out of the window, or nothing when off.
+  void UpdateColourKeyMask();
+  // Shows or hides a scroll bar; the page gets a scroll area on first need.
+  void SetScrollBar(Qt::Orientation orientation, bool on);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -51,7 +58,6 @@ class TQMForm : public QWidget {
   friend class PageSurface;
   void LoadBackground();
   void PaintPage(QPainter& painter, const QRect& area);
-  void UpdateColourKeyMask();
   void OnShowTimer();
 
   Player& m_player;
@@ -59,7 +65,7 @@ class TQMForm : public QWidget {
   const Page& m_page;
   QWidget* m_surface = nullptr;
   QScrollArea* m_scroll = nullptr;
-  QImage m_background;  // adjusted and keyed once, at load
+  PageLook m_look;
   QTimer m_show_timer;
   std::string m_closing_state;
   std::unique_ptr<PageObjects> m_objects;

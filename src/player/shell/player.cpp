@@ -4,6 +4,8 @@
 #include "package/path_macros.h"
 #include "package/source_folder.h"
 #include "package/trailer.h"
+#include "player/shell/desktop_settings.h"
+#include "player/shell/display_modes.h"
 #include "player/shell/input_playback.h"
 #include "player/shell/load_window.h"
 #include "player/shell/page_window.h"
@@ -185,6 +187,19 @@ bool Player::Start() {
     load_window.reset();
     return Fail("Flash ActiveX", kFlashMissingText, kMbIconExclamation | kMbTaskModal);
   }
+
+  // The header's display mode and desktop settings; TerminateApp puts them back.
+  if (m_project.ChangeDisplayMode()) {
+    m_display_modes = std::make_unique<DisplayModes>(PlatformDisplayBackend());
+    if (m_display_modes->SwitchAtStart(m_project.display_mode, m_project.StopIfModeUnsupported(),
+                                       m_values) == DisplayModes::StartResult::kStop) {
+      load_window.reset();
+      return Fail(kScreenResolutionCaption, kScreenResolutionText,
+                  kMbIconExclamation | kMbTaskModal);
+    }
+  }
+  m_desktop_settings = std::make_unique<DesktopSettings>(
+      m_project.options, QString::fromStdString(ToUtf8(m_project.title, m_code_page)));
 
   // What the first page header brings: extraction, fonts, cursors.
   if (!m_project.pages.empty()) {
@@ -446,7 +461,9 @@ void Player::TerminateApp() {
     }
   }
   m_cursors.StopAnimations();
+  if (m_display_modes) m_display_modes->Restore();
   m_fonts.UnregisterAll();
+  if (m_desktop_settings) m_desktop_settings->Restore();
   std::string folder = m_environment ? QmTempHostFolder() : std::string();
   if (!folder.empty()) {
     // Every listed name is removed, extracted at start or later by a script.

@@ -31,6 +31,8 @@ class TQMForm;
 class TQMLoad;
 class PlayerStage;
 class InputPlayback;
+class DisplayModes;
+class DesktopSettings;
 
 // Message-box flags and results as the message-box action stores them.
 enum MessageBoxFlags : int {
@@ -85,6 +87,7 @@ class Player {
   // shown, and the current page is hidden.
   void GoGoToPage(std::string_view name);
   bool drag_by_background() const { return m_drag_by_background; }
+  void SetDragByBackground(bool on) { m_drag_by_background = on; }
   bool minimize_on_close() const { return m_minimize_on_close; }
   void SetMinimizeOnClose(bool on) { m_minimize_on_close = on; }
 
@@ -142,6 +145,8 @@ class Player {
   std::unique_ptr<PlayerStage> m_stage;
   std::unique_ptr<Environment> m_environment;
   TraceLog m_trace;
+  std::unique_ptr<DisplayModes> m_display_modes;  // only when the project switches modes
+  std::unique_ptr<DesktopSettings> m_desktop_settings;
   RunFonts m_fonts;
   CursorTable m_cursors;
   std::vector<std::unique_ptr<TQMForm>> m_pages;  // page n is m_pages[n - 1]
