@@ -37,6 +37,7 @@ enum class Token : uint8_t {
 };
 
 using Op = EngineAProgram::Op;
+using Right = EngineAProgram::Right;
 
 struct WordOp {
   const char* word;
@@ -84,7 +85,20 @@ class EngineAParser {
   }
 
  private:
-  void Emit(Op op) { m_program->m_steps.push_back({op, 0, 0}); }
+  void Emit(Op op) {
+    std::vector<EngineAProgram::Step>& steps = m_program->m_steps;
+    // A binary operator whose right operand is one number or hole takes it
+    // from its own step: the operand's step is always the last one.
+    if (op >= Op::kEq && !steps.empty() &&
+        (steps.back().op == Op::kPush || steps.back().op == Op::kHole)) {
+      EngineAProgram::Step& last = steps.back();
+      last.right =
+          last.op == Op::kPush ? EngineAProgram::Right::kValue : EngineAProgram::Right::kHole;
+      last.op = op;
+      return;
+    }
+    steps.push_back({op, 0, 0});
+  }
 
   void Next() {
     while (m_pos < m_text.size() && IsBlank(m_text[m_pos])) ++m_pos;
@@ -371,7 +385,18 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
       default:
         break;
     }
-    const long double b = stack[--top];
+    long double b;
+    switch (step.right) {
+      case Right::kStack:
+        b = stack[--top];
+        break;
+      case Right::kValue:
+        b = step.value;
+        break;
+      default:
+        b = hole_values[step.hole];
+        break;
+    }
     const long double a = stack[top - 1];
     long double r = 0;
     switch (step.op) {

@@ -55,10 +55,14 @@ class EngineAProgram {
     kShr,
     kBand,
   };
+  // Where a binary operator finds its right operand: on the stack, or, when
+  // that operand is a single number or hole, in the step itself.
+  enum class Right : uint8_t { kStack, kValue, kHole };
   struct Step {
     Op op;
     uint32_t hole = 0;
     long double value = 0;
+    Right right = Right::kStack;
   };
 
   // Nothing when the text is not a valid expression. With `holes`, references

@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "expr/engine_b.h"
 #include "expr/eval_error.h"
@@ -199,7 +200,8 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
 }
 
 // The plans this thread used last, by text, in front of the shared map: most
-// evaluations find their plan here without taking the cache's lock.
+// evaluations find their plan here without taking the cache's lock. Slots
+// for evaluations at depth zero and for nested ones are kept apart.
 template <typename P>
 struct RecentPlan {
   uint64_t owner = 0;  // FastCache::id
@@ -207,18 +209,48 @@ struct RecentPlan {
   std::shared_ptr<const P> plan;
 };
 
-template <typename P>
-RecentPlan<P>& RecentPlanFor(size_t hash) {
-  constexpr size_t kRecent = 64;
-  thread_local std::array<RecentPlan<P>, kRecent> recent;
-  return recent[hash % kRecent];
+// Picks a slot from the length and the first, middle and last eight bytes;
+// texts that share a slot only push each other out.
+size_t SlotHash(std::string_view text) {
+  const size_t n = text.size();
+  uint64_t first = 0;
+  uint64_t middle = 0;
+  uint64_t last = 0;
+  if (n >= 8) {
+    std::memcpy(&first, text.data(), 8);
+    std::memcpy(&middle, text.data() + (n - 8) / 2, 8);
+    std::memcpy(&last, text.data() + n - 8, 8);
+  } else {
+    for (char c : text) first = (first << 8) | static_cast<unsigned char>(c);
+  }
+  uint64_t h = (first + n) * 0x9E3779B97F4A7C15ull;
+  h ^= (middle + (h >> 29)) * 0xC2B2AE3D27D4EB4Full;
+  h ^= (last + (h >> 31)) * 0x165667B19E3779F9ull;
+  return static_cast<size_t>(h ^ (h >> 32));
 }
 
+template <typename P>
+RecentPlan<P>& RecentPlanFor(size_t hash, bool nested) {
+  constexpr size_t kRecent = 64;
+  thread_local std::array<RecentPlan<P>, kRecent> outer;
+  thread_local std::array<RecentPlan<P>, kRecent> inner;
+  return (nested ? inner : outer)[hash % kRecent];
+}
+
+// The plan for `text`. An evaluation at depth zero uses it straight from its
+// slot: only another evaluation at depth zero could take that slot, and none
+// begins on this thread before this one ends (it holds a DepthGuard while it
+// uses the plan). A nested evaluation may share a slot with one further out
+// on its own level, so it holds a reference in `hold`.
 template <typename P, typename Map, typename Make>
-std::shared_ptr<const P> CachedPlan(Evaluator::FastCache& cache, Map& map, std::string_view text,
-                                    Make&& make) {
-  RecentPlan<P>& recent = RecentPlanFor<P>(TextHash()(text));
-  if (recent.owner == cache.id && recent.text == text) return recent.plan;
+const P* CachedPlan(Evaluator::FastCache& cache, Map& map, std::string_view text, Make&& make,
+                    std::shared_ptr<const P>& hold) {
+  const bool nested = DepthGuard::Current() > 0;
+  RecentPlan<P>& recent = RecentPlanFor<P>(SlotHash(text), nested);
+  if (recent.owner == cache.id && recent.text == text) {
+    if (nested) hold = recent.plan;
+    return recent.plan.get();
+  }
   std::shared_ptr<const P> plan;
   {
     std::lock_guard lock(cache.mutex);
@@ -231,10 +263,17 @@ std::shared_ptr<const P> CachedPlan(Evaluator::FastCache& cache, Map& map, std::
     if (map.size() >= Evaluator::FastCache::kMaxPlans) map.clear();
     map.emplace(std::string(text), plan);
   }
+  if (nested) hold = plan;
   recent.owner = cache.id;
   recent.text.assign(text);
-  recent.plan = plan;
-  return plan;
+  recent.plan = std::move(plan);
+  return recent.plan.get();
+}
+
+// The counters are for tests and benchmarks: a count lost when threads race
+// matters less than a locked instruction on every evaluation.
+void Count(std::atomic<uint64_t>& counter) {
+  counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
 enum class Outcome { kValue, kFailed, kFallback };
@@ -273,7 +312,11 @@ Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
   // which changes nothing.
   if (!finite) return Outcome::kFallback;
   for (uint32_t i : plan.read_order) {
-    if (plan.holes[i].prefix == '#') values[i] = EngineAOperandOf(numbers[i]);
+    if (plan.holes[i].prefix != '#') continue;
+    const double number = numbers[i];
+    values[i] = number == std::trunc(number) && std::fabs(number) < 1e15
+                    ? static_cast<long double>(number)
+                    : EngineAOperandOf(number);
   }
   // The reference parses the substituted text here, one level per group.
   if (DepthGuard::Current() + plan.nesting > kMaxEvalDepth) return Outcome::kFailed;
@@ -478,41 +521,45 @@ VariableRef MakeVariableRef(char prefix, std::string_view written) {
 
 std::optional<double> NumberFast(Evaluator& ev, std::string_view text) {
   Evaluator::FastCache& cache = *ev.fast_cache();
-  const std::shared_ptr<const Plan> plan = CachedPlan<Plan>(
-      cache, cache.numeric, text, [](std::string_view t) -> std::shared_ptr<const Plan> {
+  std::shared_ptr<const Plan> hold;
+  const Plan* plan = CachedPlan<Plan>(
+      cache, cache.numeric, text,
+      [](std::string_view t) -> std::shared_ptr<const Plan> {
         try {
           return CompileNumeric(t);
         } catch (const EvalError&) {
           return std::make_shared<Plan>();
         }
-      });
+      },
+      hold);
   if (plan->kind == Plan::Kind::kEngineA) {
     DepthGuard guard;  // the level the reference would take
     double result = 0;
     const Outcome outcome = RunEngineA(ev, *plan, result);
     if (outcome != Outcome::kFallback) {
-      cache.fast.fetch_add(1, std::memory_order_relaxed);
+      Count(cache.fast);
       if (outcome == Outcome::kFailed) return std::nullopt;
       return result;
     }
   } else if (plan->kind == Plan::Kind::kEngineB) {
     DepthGuard guard;
     const std::optional<double> result = RunEngineB(ev, *plan);
-    cache.fast.fetch_add(1, std::memory_order_relaxed);
+    Count(cache.fast);
     return result;
   }
-  cache.fallback.fetch_add(1, std::memory_order_relaxed);
+  Count(cache.fallback);
   return NumberReference(ev, text);
 }
 
 std::string StringFast(Evaluator& ev, std::string_view text) {
   Evaluator::FastCache& cache = *ev.fast_cache();
-  const std::shared_ptr<const StringPlan> plan = CachedPlan<StringPlan>(
-      cache, cache.strings, text, [](std::string_view t) { return CompileString(t); });
+  std::shared_ptr<const StringPlan> hold;
+  const StringPlan* plan = CachedPlan<StringPlan>(
+      cache, cache.strings, text, [](std::string_view t) { return CompileString(t); }, hold);
   DepthGuard guard;
   Environment& env = ev.environment();
   const std::vector<StringPlan::Operand>& operands = plan->operands;
-  cache.fast.fetch_add(1, std::memory_order_relaxed);
+  Count(cache.fast);
   const size_t count = operands.size();
   if (count == 1) return OperandValue(ev, operands[0]);
   // The reference takes the operands from the right.
