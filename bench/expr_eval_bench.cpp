@@ -1,11 +1,16 @@
 // Evaluations per second of typical expressions, for the reference evaluators
-// and the fast ones. The counter "evals/s" is the figure to compare.
+// and the fast ones. The counter "evals/s" is the figure to compare; the
+// summary at the end prints both and their ratio for each expression.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "expr/console_stage.h"
 #include "expr/environment.h"
@@ -55,6 +60,9 @@ constexpr Expression kExpressions[] = {
     {"string_concat_function", "\"Hello, \"+4($name)+\" #\"+#count", false},
 };
 
+// Evaluations per CPU second by mode and label.
+std::map<std::pair<EvalMode, std::string>, double> g_rates;
+
 void Run(benchmark::State& state, EvalMode mode, const Expression& expression) {
   World world(mode);
   Evaluator& ev = *world.evaluator;
@@ -68,6 +76,35 @@ void Run(benchmark::State& state, EvalMode mode, const Expression& expression) {
   state.counters["evals/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.SetLabel(expression.text);
+}
+
+// Records the rate of every finished run, then reports as usual.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      const std::string name = run.benchmark_name();
+      const bool fast = name.rfind("Fast/", 0) == 0;
+      const std::string label = name.substr(name.find('/') + 1);
+      const double rate = run.cpu_accumulated_time > 0
+                              ? static_cast<double>(run.iterations) / run.cpu_accumulated_time
+                              : 0;
+      g_rates[{fast ? EvalMode::kFast : EvalMode::kReference, label}] = rate;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+void PrintSummary() {
+  std::printf("\n%-24s %16s %16s %8s\n", "expression (evals/s)", "reference", "fast", "ratio");
+  for (const Expression& expression : kExpressions) {
+    const double reference = g_rates[{EvalMode::kReference, expression.label}];
+    const double fast = g_rates[{EvalMode::kFast, expression.label}];
+    if (reference <= 0 && fast <= 0) continue;
+    std::printf("%-24s %16.0f %16.0f %8.1f\n", expression.label, reference, fast,
+                reference > 0 ? fast / reference : 0.0);
+  }
 }
 
 void Register() {
@@ -88,6 +125,8 @@ void Register() {
 int main(int argc, char** argv) {
   morvane::Register();
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  morvane::SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  morvane::PrintSummary();
   return 0;
 }
