@@ -13,6 +13,11 @@ void MainThreadQueue::Run(const std::function<void()>& task) {
   if (m_closed) return;
   m_pending.push_back(&pending);
   m_changed.notify_all();
+  if (m_wake) {
+    lock.unlock();
+    m_wake();
+    lock.lock();
+  }
   m_changed.wait(lock, [&] { return pending.done; });
   if (pending.error) std::rethrow_exception(pending.error);
 }

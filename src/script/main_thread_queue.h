@@ -29,6 +29,10 @@ class MainThreadQueue {
   void Process();
   // Drops the waiting tasks and every later one, releasing their callers.
   void Close();
+  // Called by a waiting thread once its task is queued, so that a main thread
+  // busy in an event loop learns it has to call Process(). Set it before other
+  // threads use the queue.
+  void SetWake(std::function<void()> wake) { m_wake = std::move(wake); }
 
  private:
   struct Pending {
@@ -38,6 +42,7 @@ class MainThreadQueue {
   };
 
   const std::thread::id m_main;
+  std::function<void()> m_wake;
   std::mutex m_mutex;
   std::condition_variable m_changed;
   // --- The following fields are protected by m_mutex.

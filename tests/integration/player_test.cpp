@@ -249,3 +249,89 @@ TEST_F(PlayerRun, ProjectNeedingFlashSaysSoAndEnds) {
   EXPECT_NE(lines[0].find(R"("flags":8240)"), std::string::npos);
   EXPECT_EQ(lines[1], R"({"event":"exit","code":1})");
 }
+
+namespace {
+
+// Whether the variable dump holds "name": value in its section.
+bool DumpHas(const std::string& dump, const std::string& section, const std::string& entry) {
+  size_t start = dump.find("\"" + section + "\": {");
+  if (start == std::string::npos) return false;
+  size_t end = dump.find('}', start);
+  return dump.substr(start, end - start).find(entry) != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(PlayerRun, ScriptsRunOnShowCloseAndNavigation) {
+  fs::path vars = m_dir / "vars.json";
+  fs::path shots = m_dir / "shots";
+  // The question is answered No (7). Closing the last visible page ends the
+  // program, as the navigation ran in the main window.
+  EXPECT_EQ(Run(kFixtures + "/scripts", "--answers 7 --quit-after 5000 --dump-vars " +
+                                            Quote(vars.string()) + " --screenshot " +
+                                            Quote(shots.string())),
+            1);
+  EXPECT_EQ(
+      TraceLines(),
+      (std::vector<std::string>{
+          R"({"event":"show","page":1})",
+          R"({"event":"message","caption":"Question","text":"Go on?","flags":36,"result":7})",
+          R"({"event":"show","page":2})", R"({"event":"hide","page":1})",
+          R"({"event":"exit","code":1})"}));
+  const std::string dump = ReadText(vars);
+  for (const char* entry : {R"("count": "2")", R"("answer": "7")", R"("seen": "1")",
+                            R"("start_closed": "1")", R"("closes": "2")"}) {
+    EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
+  }
+  EXPECT_TRUE(DumpHas(dump, "strings", R"("name": "Morvane")")) << dump;
+  // The first close was cancelled by the close script, the second was not.
+  EXPECT_TRUE(DumpHas(dump, "booleans", R"("stayed": true)")) << dump;
+  EXPECT_TRUE(DumpHas(dump, "booleans", R"("_close": true)")) << dump;
+}
+
+TEST_F(PlayerRun, ScriptFailuresReachTheApplicationHandler) {
+  fs::path vars = m_dir / "vars.json";
+  // Without an on-error script the failure is shown in its box.
+  EXPECT_EQ(Run(kFixtures + "/script-error",
+                "--quit-after 400 --dump-vars " + Quote(vars.string())),
+            1);
+  EXPECT_EQ(
+      TraceLines(),
+      (std::vector<std::string>{
+          R"({"event":"show","page":1})",
+          R"({"event":"message","caption":"Morvane Exception","text":"Line #2: Parsing integer failed.","flags":16,"result":1})",
+          R"({"event":"exit","code":1})"}));
+  std::string dump = ReadText(vars);
+  EXPECT_TRUE(DumpHas(dump, "strings", R"("_error": "Line #2: Parsing integer failed.")")) << dump;
+  EXPECT_TRUE(DumpHas(dump, "numbers", R"("_error": "0")")) << dump;
+  EXPECT_FALSE(DumpHas(dump, "numbers", R"("c": )")) << dump;
+
+  // With one, it runs instead of the box, and a failed conversion is told in
+  // the system's own words.
+  fs::remove(trace());
+  EXPECT_EQ(Run(kFixtures + "/on-error", "--quit-after 400 --dump-vars " + Quote(vars.string())),
+            1);
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
+                                                    R"({"event":"exit","code":1})"}));
+  dump = ReadText(vars);
+  EXPECT_TRUE(DumpHas(dump, "strings", R"("caught": "Failed to convert the values.")")) << dump;
+  EXPECT_TRUE(DumpHas(dump, "numbers", R"("caught_number": "5")")) << dump;
+  EXPECT_TRUE(DumpHas(dump, "numbers", R"("before": "1")")) << dump;
+  EXPECT_FALSE(DumpHas(dump, "numbers", R"("after": )")) << dump;
+}
+
+TEST_F(PlayerRun, WorkerThreadsHandWindowActionsToTheMainThread) {
+  fs::path vars = m_dir / "vars.json";
+  // The main thread sleeps in the show script while the worker waits for it;
+  // then the worker's page switch and its end of the program run there.
+  EXPECT_EQ(Run(kFixtures + "/worker", "--quit-after 5000 --dump-vars " + Quote(vars.string())),
+            1);
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{
+                              R"({"event":"show","page":1})", R"({"event":"show","page":2})",
+                              R"({"event":"hide","page":1})", R"({"event":"exit","code":1})"}));
+  const std::string dump = ReadText(vars);
+  for (const char* entry : {R"("worker_page": "1")", R"("worker_after": "2")",
+                            R"("main_done": "1")"}) {
+    EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
+  }
+}

@@ -213,6 +213,11 @@ void TQMForm::showEvent(QShowEvent* event) {
   m_show_timer.start();
 }
 
+void TQMForm::RequestExit() {
+  m_show_timer.setInterval(2);
+  m_show_timer.start();
+}
+
 void TQMForm::OnShowTimer() {
   if (m_player.terminating()) return;
   if (m_show_timer.interval() == 2) {
@@ -270,6 +275,9 @@ void TQMForm::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
     m_player.NoteActivePage(m_number);
+  }
+  if (event->type() == QEvent::WindowStateChange && !m_player.terminating()) {
+    m_player.NoteWindowStates();
   }
 }
 

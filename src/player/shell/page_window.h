@@ -40,6 +40,9 @@ class TQMForm : public QWidget {
   void ApplyPageGeometry();
   // The picture of the client area as the page draws it.
   QImage Picture();
+  // The exit request of a worker thread: the show timer, set to 2 ms, ends
+  // the program when it fires.
+  void RequestExit();
   // Background, colours and transparency; repaint after changing them.
   PageLook& look() { return m_look; }
   // Cuts the key colour of the look out of the window, or nothing when off.

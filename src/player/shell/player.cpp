@@ -122,6 +122,8 @@ Player::Player(PlayerOptions options, std::vector<std::string> command_line)
 
 Player::~Player() {
   TerminateApp();
+  // Worker threads end before the pages and the stores they use.
+  m_engine.reset();
   m_input.reset();
   m_pages.clear();
 }
@@ -180,6 +182,12 @@ bool Player::Start() {
     load_window.reset();
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
   }
+  m_evaluator = std::make_unique<Evaluator>(m_values, *m_environment);
+  m_engine = std::make_unique<ScriptEngine>(*m_stage, *m_environment, m_values, *m_evaluator);
+  m_engine->SetProject(m_project);
+  SetScriptRunner([this](const Script& script, TQMForm& page, int thread) {
+    m_engine->DoActions(page.number(), script, thread);
+  });
 
   // The Flash control is never available here: a project that needs it says
   // so and ends; one that runs without it loses its Flash objects.
@@ -342,31 +350,91 @@ void Player::GoGoToPage(std::string_view name) {
     if (!current || !target || current == target) return;
     target->hide();
     target->setWindowFlags(current->windowFlags());
+    // The target takes the current page's bounds, size included, even when
+    // its own border keeps the user from resizing it.
+    if (target->minimumSize() == target->maximumSize()) target->setFixedSize(current->size());
     target->setGeometry(current->geometry());
     target->show();
     current->hide();
   }
 }
 
-void Player::RunScript(const Script& script, TQMForm& page, int thread) {
-  if (m_terminating || !m_script_runner || script.empty()) return;
+bool Player::RunScriptRaw(const Script& script, TQMForm& page, int thread) {
+  if (m_terminating || !m_script_runner || script.empty()) return false;
   m_script_runner(script, page, thread);
+  return true;
+}
+
+void Player::RunScript(const Script& script, TQMForm& page, int thread) {
+  // Nothing a script raises may unwind through Qt's event handling: it is
+  // reported here, as the event loop's handler would.
+  try {
+    RunScriptRaw(script, page, thread);
+  } catch (const std::exception& e) {
+    ReportException(e.what());
+  } catch (...) {
+    ReportException("Unknown failure.");
+  }
 }
 
 void Player::RunResizeScript(TQMForm& page) {
   if (!page.isVisible()) return;
   try {
-    RunScript(page.page().on_resize, page);
+    RunScriptRaw(page.page().on_resize, page, 0);
   } catch (...) {
   }
 }
 
-int Player::MessageBox(std::string_view caption, std::string_view text, int flags) {
+void Player::CentreInWorkArea(TQMForm& form) {
+  QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  QRect work = screen->availableGeometry();
+  QSize outer = form.frameGeometry().size();
+  form.move(work.left() + work.width() / 2 - outer.width() / 2,
+            work.top() + work.height() / 2 - outer.height() / 2);
+}
+
+void Player::MinimizeApplication() {
+  for (auto& form : m_pages) {
+    if (form->isVisible() && !form->isMinimized()) form->showMinimized();
+  }
+  SetApplicationMinimized(true);
+}
+
+void Player::RestoreApplication() {
+  for (auto& form : m_pages) {
+    if (form->isVisible() && form->isMinimized()) form->showNormal();
+  }
+  SetApplicationMinimized(false);
+}
+
+void Player::NoteWindowStates() {
+  bool any_visible = false;
+  bool all_minimized = true;
+  for (auto& form : m_pages) {
+    if (!form->isVisible()) continue;
+    any_visible = true;
+    if (!form->isMinimized()) all_minimized = false;
+  }
+  SetApplicationMinimized(any_visible && all_minimized);
+}
+
+void Player::SetApplicationMinimized(bool minimized) {
+  if (m_app_minimized == minimized || m_terminating) return;
+  m_app_minimized = minimized;
+  m_trace.Write(minimized ? "minimize" : "restore");
+  if (TQMForm* main = GetFormByNum(1)) {
+    RunScript(minimized ? m_project.on_minimize : m_project.on_restore, *main);
+  }
+}
+
+int Player::MessageBox(std::string_view caption, std::string_view text, int flags,
+                       QWidget* owner) {
   int result = DefaultMessageBoxResult(flags);
   if (m_options.headless) {
     if (m_next_answer < m_answers.size()) result = m_answers[m_next_answer++];
   } else {
-    QMessageBox box;
+    QMessageBox box(owner && owner->isVisible() ? owner : nullptr);
     box.setWindowTitle(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
     box.setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
     switch (flags & 0xf0) {
@@ -419,7 +487,7 @@ void Player::ReportException(std::string message) {
       MessageBox("Morvane Exception", ToUtf8(message, m_code_page), kMbIconError);
       return;
     }
-    if (TQMForm* main = GetFormByNum(1)) RunScript(m_project.on_error, *main);
+    if (TQMForm* main = GetFormByNum(1)) RunScriptRaw(m_project.on_error, *main, 0);
   } catch (...) {
   }
 }
@@ -453,6 +521,10 @@ void Player::EndProgram(int exit_code) {
 void Player::TerminateApp() {
   if (m_terminated) return;
   m_terminating = m_terminated = true;
+  // Running scripts end at their next line; workers waiting for the main
+  // thread are let go.
+  if (m_engine) m_engine->Terminate();
+  m_stage->CloseHandOver();
   for (auto& form : m_pages) {
     try {
       form->move(10000, 10000);
@@ -464,6 +536,7 @@ void Player::TerminateApp() {
   if (m_display_modes) m_display_modes->Restore();
   m_fonts.UnregisterAll();
   if (m_desktop_settings) m_desktop_settings->Restore();
+  m_stage->UnregisterScriptFonts();
   std::string folder = m_environment ? QmTempHostFolder() : std::string();
   if (!folder.empty()) {
     // Every listed name is removed, extracted at start or later by a script.

@@ -8,6 +8,7 @@
 // calls over.
 
 #include "expr/environment.h"
+#include "expr/evaluator.h"
 #include "expr/values.h"
 #include "package/container.h"
 #include "package/project_model.h"
@@ -15,6 +16,7 @@
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
 #include "player/automation/trace.h"
+#include "script/script_engine.h"
 
 #include <functional>
 #include <memory>
@@ -57,8 +59,8 @@ int DefaultMessageBoxResult(int flags);
 
 class Player {
  public:
-  // Runs a script in a page's context on a thread slot. Does nothing until
-  // the script runner is plugged in.
+  // Runs a script in a page's context on a thread slot; raises the script's
+  // failure. Start() plugs in the script engine.
   using ScriptRunner = std::function<void(const Script& script, TQMForm& page, int thread)>;
 
   Player(PlayerOptions options, std::vector<std::string> command_line);
@@ -87,14 +89,24 @@ class Player {
   // shown, and the current page is hidden.
   void GoGoToPage(std::string_view name);
   bool drag_by_background() const { return m_drag_by_background; }
-  void SetDragByBackground(bool on) { m_drag_by_background = on; }
   bool minimize_on_close() const { return m_minimize_on_close; }
   void SetMinimizeOnClose(bool on) { m_minimize_on_close = on; }
+  // Left = work-area left + work-area width / 2 - window width / 2, top alike.
+  void CentreInWorkArea(TQMForm& form);
+  // The application as a whole: every visible page window. The on-minimize
+  // and on-restore scripts run when the state changes.
+  void MinimizeApplication();
+  void RestoreApplication();
+  // A page window's state changed: the application counts as minimized when
+  // every visible page window is.
+  void NoteWindowStates();
 
   // --- Services for the windows and the script layer
   TValues& values() { return m_values; }
   Environment& environment() { return *m_environment; }
   PlayerStage& stage() { return *m_stage; }
+  // Nothing before Start() has read the project.
+  ScriptEngine* engine() { return m_engine.get(); }
   CursorTable& cursors() { return m_cursors; }
   TraceLog& trace() { return m_trace; }
   const PlayerOptions& options() const { return m_options; }
@@ -104,13 +116,16 @@ class Player {
   bool terminating() const { return m_terminating; }
 
   void SetScriptRunner(ScriptRunner runner) { m_script_runner = std::move(runner); }
+  // Runs a script of an event: its failure goes to ReportException, as one
+  // that reaches the event loop.
   void RunScript(const Script& script, TQMForm& page, int thread = 0);
   // The resize script of a shown page; its failures are ignored.
   void RunResizeScript(TQMForm& page);
 
   // A message box; caption and text are UTF-8. Headless, the box is answered
   // from --answers, then by its default button. Every box is traced.
-  int MessageBox(std::string_view caption, std::string_view text, int flags);
+  int MessageBox(std::string_view caption, std::string_view text, int flags,
+                 QWidget* owner = nullptr);
 
   // The application-wide handler for failures that reach the event loop.
   // `message` is in the project's code page.
@@ -127,6 +142,9 @@ class Player {
 
  private:
   bool Fail(std::string_view caption, std::string_view text, int flags);
+  // Runs the script; false when there was nothing to run. Raises its failure.
+  bool RunScriptRaw(const Script& script, TQMForm& page, int thread);
+  void SetApplicationMinimized(bool minimized);
   void ExtractEmbeddedFiles(TQMLoad* load_window);
   void RegisterFonts();
   void LoadCursors();
@@ -144,6 +162,10 @@ class Player {
   TValues m_values;
   std::unique_ptr<PlayerStage> m_stage;
   std::unique_ptr<Environment> m_environment;
+  // Invariant: the engine goes before the evaluator, the environment, the
+  // stage and the values it works on.
+  std::unique_ptr<Evaluator> m_evaluator;
+  std::unique_ptr<ScriptEngine> m_engine;
   TraceLog m_trace;
   std::unique_ptr<DisplayModes> m_display_modes;  // only when the project switches modes
   std::unique_ptr<DesktopSettings> m_desktop_settings;
@@ -158,6 +180,7 @@ class Player {
   int m_current_page = 0;
   bool m_drag_by_background = false;
   bool m_minimize_on_close = false;
+  bool m_app_minimized = false;
   bool m_terminating = false;
   bool m_terminated = false;
   bool m_ended = false;

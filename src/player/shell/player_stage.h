@@ -1,20 +1,31 @@
 #pragma once
 
-// The stage the core's built-in functions read, over the real windows. Calls
-// from other threads are handed to the main thread and waited for.
+// The stage scripts act through, over the real windows. Calls that touch Qt
+// from other threads are handed to the main thread and waited for; the main
+// thread runs the hand-overs from its event loop and whenever it waits for
+// worker threads itself, so a worker waiting on it cannot deadlock.
 
-#include "expr/stage.h"
+#include "script/main_thread_queue.h"
+#include "script/script_stage.h"
 
 #include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
 
 namespace morvane {
 
 class Player;
+class TQMForm;
 
-class PlayerStage : public Stage {
+class PlayerStage : public ScriptStage {
  public:
-  explicit PlayerStage(Player& player) : m_player(player) {}
+  // Construct on the main thread: it becomes the hand-over's target.
+  explicit PlayerStage(Player& player);
+  ~PlayerStage() override;
 
+  // --- Stage
   StagePoint PointerPosition() override;
   StageSize ScreenSize() override;
   StageSize WorkAreaSize() override;
@@ -31,17 +42,57 @@ class PlayerStage : public Stage {
   std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override;
   std::optional<std::string> FlashVariable(std::string_view number, std::string_view name) override;
 
+  // --- ScriptStage
+  void RunOnMainThread(const std::function<void()>& task) override;
+  void ProcessMainThreadTasks() override;
+  std::string ApplicationTitle() override;
+  int32_t MessageBox(int32_t page, std::string_view text, std::string_view caption,
+                     int32_t flags) override;
+  std::vector<std::string> OpenFileDialog(int32_t page, const OpenFileRequest& request) override;
+  std::optional<std::string> SaveFileDialog(int32_t page, const SaveFileRequest& request) override;
+  std::string FolderDialog(int32_t page, const FolderRequest& request) override;
+  std::optional<uint32_t> ColourDialog(int32_t page, std::optional<uint32_t> initial) override;
+  FontChoice FontDialog(int32_t page, const FontChoice& initial) override;
+  void WindowAction(int32_t page, WindowCommand command) override;
+  void PageWindowAction(int32_t page, PageWindowCommand command) override;
+  void GoToPage(std::string_view name, int32_t script_page) override;
+  void EndProgram(int32_t script_page, bool from_worker) override;
+  void ObjectAction(const ObjectActionRequest& request) override;
+  void PageAppearance(const AppearanceChange& change) override;
+  bool CreateObject(std::string_view kind, std::string_view number, int32_t script_page) override;
+  void SetClipboardText(std::string_view text) override;
+  void MultimediaCommand(std::string_view command) override;
+  void LoadKeyboardLayout(std::string_view layout_id) override;
+  void MessageBeep(int32_t type) override;
+  void Tone(int32_t frequency, int32_t duration_ms) override;
+  void RegisterFont(const std::string& host_path, bool add) override;
+  std::optional<std::string> ReadResource(std::string_view name) override;
+  void LanSetHost(std::string_view host) override;
+  void LanSetPort(int32_t port) override;
+  void LanServer(bool active) override;
+  void LanSendText(std::string_view text) override;
+  void LanSendFile(std::string_view windows_path) override;
+
   void SetCommandLine(std::vector<std::string> command_line) {
     m_command_line = std::move(command_line);
   }
+  // From now on hand-overs are dropped and their callers released; the
+  // waiting ones too. Called when the program ends.
+  void CloseHandOver() { m_queue.Close(); }
+  // Removes the fonts scripts registered. Main thread.
+  void UnregisterScriptFonts();
 
  private:
+  template <typename T, typename F>
+  T OnMain(F f);
+  void ShowModal(TQMForm& form);
+
   Player& m_player;
   std::vector<std::string> m_command_line;
+  MainThreadQueue m_queue;
+  // Fonts added by scripts: host path to the application font id. Main thread.
+  std::map<std::string, int> m_script_fonts;
+  std::mutex m_resource_mutex;  // the container is read by one thread at a time
 };
-
-// Runs `work` on the main thread: at once when called there, else handed
-// over and waited for.
-void RunOnMainThread(const std::function<void()>& work);
 
 }  // namespace morvane
