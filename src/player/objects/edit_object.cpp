@@ -57,6 +57,11 @@ void TQMEdit::AdjustHeight() {
   resize(width(), metrics.height() + (m_frame.ctl3d ? 8 : 6));
 }
 
+void TQMEdit::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  if (!AutoSelect && hasSelectedText()) deselect();
+}
+
 void TQMEdit::paintEvent(QPaintEvent* event) {
   {
     QPainter p(this);

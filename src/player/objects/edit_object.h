@@ -18,6 +18,7 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
   QWidget* AsWidget() override { return this; }
 
   void SetFrame(const FrameSpec& frame);
+  const FrameSpec& frame_spec() const { return m_frame; }
   // 0 normal, 1 upper, 2 lower: typed and set text follows it.
   void SetCharCase(int char_case);
   void SetColours(const QColor& background, const QColor& font);
@@ -29,10 +30,13 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
   int8_t RealCursor = 0;
   int8_t Validation = 0;
   bool AutoSize = false;
+  // Tabbing into the edit selects its whole text.
+  bool AutoSelect = true;
   Script evntCH, evntMenter, evntMleave, evntMdown, evntMup;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
 
  private:
   void ApplyCase();

@@ -24,6 +24,7 @@ void TQMImage::SetPicture(PictureData picture, bool transparent, const QColor& k
   m_picture = std::move(picture);
   m_unfiltered = m_picture.image;
   m_transparent = transparent;
+  m_key = key;
   m_loop = loop;
   m_drawn = m_picture.image;
   if (m_picture.format == PictureData::kBitmap && transparent) {
@@ -42,6 +43,14 @@ void TQMImage::SetPicture(PictureData picture, bool transparent, const QColor& k
     m_movie->start();
   }
   if (m_auto_size && !m_picture.empty()) resize(m_picture.image.size());
+  update();
+}
+
+void TQMImage::SetTransparentColour(const QColor& key) {
+  m_key = key;
+  if (m_picture.format != PictureData::kBitmap || !m_transparent) return;
+  m_drawn = KeyOutColour(m_unfiltered, key.rgb());
+  Smooth();
   update();
 }
 
@@ -127,6 +136,10 @@ void TQMImage::Restart() {
   m_movie->stop();
   m_movie->jumpToFrame(0);
   m_movie->start();
+}
+
+bool TQMImage::paused() const {
+  return m_movie && m_movie->state() == QMovie::Paused;
 }
 
 bool TQMImage::running() const {

@@ -31,6 +31,12 @@ class TQMImage : public QWidget, public PageObjectItem {
   // After the box is final: a stretched still picture is resampled once, with
   // smoothing, to the size it is drawn at.
   void Smooth();
+  // Replaces the picture, keeping the transparency, key colour and looping.
+  void LoadPicture(PictureData picture) {
+    SetPicture(std::move(picture), m_transparent, m_key, m_loop);
+  }
+  // The key colour of a transparent bitmap; kept for a later bitmap otherwise.
+  void SetTransparentColour(const QColor& key);
   // With auto-size the box takes the picture's size.
   void SetAutoSize(bool on);
   QSize PictureSize() const { return m_picture.image.size(); }
@@ -45,6 +51,7 @@ class TQMImage : public QWidget, public PageObjectItem {
   void Restart();
   void SetLoop(bool loop) { m_loop = loop; }
   bool running() const;
+  bool paused() const;
 
   int8_t RealCursor = 0;
   std::string RealName;
@@ -63,6 +70,7 @@ class TQMImage : public QWidget, public PageObjectItem {
   QImage m_drawn;       // the still as drawn (keyed, smoothed)
   QImage m_unfiltered;  // the picture as loaded
   bool m_transparent = false;
+  QColor m_key;
   bool m_stretch = false, m_proportional = false, m_center = false, m_auto_size = false;
   bool m_loop = false;
   std::unique_ptr<QBuffer> m_movie_data;

@@ -158,6 +158,68 @@ void TQMListBox::SetItems(std::string_view raw, int charset, int project_code_pa
   }
 }
 
+bool TQMListBox::InsertItem(int index, std::string bytes, int charset, int project_code_page) {
+  if (index < 0 || index > count()) return false;
+  insertItem(index, PackageText(bytes, charset, project_code_page));
+  m_items.insert(m_items.begin() + index, std::move(bytes));
+  return true;
+}
+
+void TQMListBox::AddItem(std::string bytes, int charset, int project_code_page) {
+  int index = count();
+  if (m_sorted) {
+    QString text = PackageText(bytes, charset, project_code_page);
+    index = 0;
+    while (index < count() && item(index)->text().compare(text, Qt::CaseInsensitive) <= 0) ++index;
+  }
+  InsertItem(index, std::move(bytes), charset, project_code_page);
+}
+
+void TQMListBox::RemoveItem(int index) {
+  if (index < 0 || index >= count()) return;
+  delete takeItem(index);
+  m_items.erase(m_items.begin() + index);
+}
+
+void TQMListBox::SetItemText(int index, std::string bytes, int charset, int project_code_page) {
+  if (index < 0 || index >= count()) return;
+  item(index)->setText(PackageText(bytes, charset, project_code_page));
+  m_items[size_t(index)] = std::move(bytes);
+}
+
+void TQMListBox::MoveItem(int from, int to) {
+  if (from < 0 || from >= count() || to < 0 || to >= count() || from == to) return;
+  QListWidgetItem* moved = takeItem(from);
+  insertItem(to, moved);
+  std::string bytes = std::move(m_items[size_t(from)]);
+  m_items.erase(m_items.begin() + from);
+  m_items.insert(m_items.begin() + to, std::move(bytes));
+}
+
+void TQMListBox::SetItemSelected(int index, bool on) {
+  if (index < 0 || index >= count()) return;
+  if (!m_multi_select) {
+    if (on) {
+      setCurrentRow(index);
+      item(index)->setSelected(true);
+    } else if (currentRow() == index) {
+      clearSelection();
+      setCurrentRow(-1);
+    }
+    return;
+  }
+  item(index)->setSelected(on);
+}
+
+void TQMListBox::SetAllSelected(bool on) {
+  if (!m_multi_select) {
+    // A single-selection list can only lose its selection this way.
+    if (!on) clearSelection();
+    return;
+  }
+  for (int i = 0; i < count(); ++i) item(i)->setSelected(on);
+}
+
 ObjectSnapshot TQMListBox::Snapshot() {
   ObjectSnapshot s = PageObjectItem::Snapshot();
   s.list_items = m_items;

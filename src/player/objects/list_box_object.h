@@ -31,6 +31,21 @@ class TQMListBox : public QListWidget, public PageObjectItem {
   // Replaces the items: package bytes, one per line (CR LF, CR or LF).
   void SetItems(std::string_view raw, int charset, int project_code_page);
 
+  // The items as package bytes, in list order, and their editing; indexes
+  // from 0. Texts are drawn through the code page of `charset`.
+  const std::vector<std::string>& item_bytes() const { return m_items; }
+  // A sorted list puts the item in its place; false when `index` is past the end.
+  bool InsertItem(int index, std::string bytes, int charset, int project_code_page);
+  // Appends, or puts the item in its place in a sorted list.
+  void AddItem(std::string bytes, int charset, int project_code_page);
+  void RemoveItem(int index);
+  void SetItemText(int index, std::string bytes, int charset, int project_code_page);
+  void MoveItem(int from, int to);
+  // The selection: one item unless multiple selection is on.
+  void SetItemSelected(int index, bool on);
+  void SetAllSelected(bool on);
+  bool sorted() const { return m_sorted; }
+
   int columns() const { return m_columns; }
   bool right_to_left() const { return m_right_to_left; }
   bool multi_select() const { return m_multi_select; }

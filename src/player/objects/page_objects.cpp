@@ -85,6 +85,26 @@ void PageObjects::Register(QObject& component, std::string_view name) {
   m_by_name[Lower(name)] = &component;
 }
 
+void PageObjects::AddObject(PageObjectItem& item, std::string_view number) {
+  Register(*item.AsObject(), "OBJ" + std::string(number));
+  m_objects.push_back(&item);
+  m_by_number[Lower(number)] = &item;
+}
+
+void PageObjects::Forget(std::string_view name) {
+  auto it = m_by_name.find(Lower(name));
+  if (it == m_by_name.end()) return;
+  QObject* component = it->second;
+  m_by_name.erase(it);
+  for (auto n = m_by_number.begin(); n != m_by_number.end(); ++n) {
+    if (n->second->AsObject() == component) {
+      m_by_number.erase(n);
+      break;
+    }
+  }
+  std::erase_if(m_objects, [&](PageObjectItem* o) { return o->AsObject() == component; });
+}
+
 QObject* PageObjects::FindComponent(std::string_view name) const {
   auto it = m_by_name.find(Lower(name));
   return it == m_by_name.end() ? nullptr : it->second;

@@ -37,6 +37,11 @@ class PageObjects {
   const std::vector<PageObjectItem*>& objects() const { return m_objects; }
   // Names a component of the page window and makes it findable.
   void Register(QObject& component, std::string_view name);
+  // Adds a page object made while the page runs as "OBJ" + number.
+  void AddObject(PageObjectItem& item, std::string_view number);
+  // Forgets the component of that name (and the page object it is); the
+  // caller destroys it. Nothing when there is none.
+  void Forget(std::string_view name);
 
  private:
   void BuildFixedComponents(const Page& page);

@@ -21,6 +21,7 @@ class TQMTimer : public QTimer, public PageObjectItem {
   // Starts from a tick count of 0.
   void Restart();
   int ticks() const { return m_ticks; }
+  void ResetTicks() { m_ticks = 0; }
 
   int32_t NumberOfLoops = 0;
   Script evntTimer;

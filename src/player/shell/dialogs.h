@@ -1,6 +1,13 @@
 #pragma once
 
-// The open, save, folder, colour and font dialogs of the script actions.
+// The open, save, folder, colour and font dialogs of the script actions. Each
+// page window keeps its own open-file dialog settings and colour; paths go in
+// and come back as Windows paths through the drive table.
+//
+// Headless, no dialog is shown: each takes the next line of --dialog-answers
+// (a path, several paths joined by "|", a colour, a font text, or "cancel"),
+// and is cancelled without one. Every dialog is traced as
+// {"event":"dialog","kind":...,"result":...}.
 
 #include "script/script_stage.h"
 
@@ -20,8 +27,13 @@ std::optional<std::string> RunSaveFileDialog(Player& player, int32_t page,
                                              const SaveFileRequest& request);
 // The chosen folder, or the initial one when cancelled.
 std::string RunFolderDialog(Player& player, int32_t page, const FolderRequest& request);
+// `initial`: nothing keeps the page's last colour. Nothing when cancelled.
 std::optional<uint32_t> RunColourDialog(Player& player, int32_t page,
                                         std::optional<uint32_t> initial);
+// The dialog's font afterwards: the chosen one, or `initial` when cancelled.
 FontChoice RunFontDialog(Player& player, int32_t page, const FontChoice& initial);
+
+// The file dialogs' filter text ("Text|*.txt|All|*.*") as Qt name filters.
+std::vector<std::string> NameFilters(std::string_view filter);
 
 }  // namespace morvane
