@@ -3,6 +3,7 @@
 // summary at the end prints both and their ratio for each expression.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +82,7 @@ void Run(benchmark::State& state, EvalMode mode, const Expression& expression) {
 // Records the rate of every finished run, then reports as usual.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
+  SummaryReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;

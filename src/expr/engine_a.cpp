@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <bit>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -499,20 +500,23 @@ long double ReadExtended(const char* text) {
 
 long double EngineAOperandOf(double value) {
   if (value == 0) return 0;
-  // A value m / 2^k is m * 5^k / 10^k exactly; when m * 5^k has at most 15
-  // digits the number text writes the value exactly, and reading it back
-  // gives the same value again. Most fractions in scripts are of this kind.
-  const double magnitude = std::fabs(value);
-  if (magnitude < 1e15) {
-    double scaled = magnitude;
-    double five = 1;
-    for (int k = 0; k <= 20; ++k) {
-      if (scaled == std::trunc(scaled)) {
-        if (scaled * five < 1e15) return value;
-        break;
-      }
-      scaled *= 2;
-      five *= 5;
+  // A finite value is m * 2^e with m odd. With e < 0 it is m * 5^-e / 10^-e
+  // exactly; when m * 5^-e has at most 15 digits the number text writes the
+  // value exactly, and reading it back gives the same value again. Most
+  // values in scripts are of this kind, whole numbers first of all.
+  const uint64_t bits = std::bit_cast<uint64_t>(value);
+  const int biased_exponent = static_cast<int>((bits >> 52) & 0x7ff);
+  if (biased_exponent != 0 && biased_exponent != 0x7ff) {
+    uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    const int zeros = std::countr_zero(mantissa);
+    mantissa >>= zeros;
+    const int exponent = biased_exponent - 1075 + zeros;
+    if (exponent >= 0) {
+      if (std::fabs(value) < 1e15) return value;
+    } else {
+      double digits = static_cast<double>(mantissa);  // below 2^53: exact
+      for (int k = -exponent; k > 0 && digits < 1e15; --k) digits *= 5;
+      if (digits < 1e15) return value;
     }
   }
   const std::string text = FloatToText(value);

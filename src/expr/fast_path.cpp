@@ -64,12 +64,30 @@ class StoreReader {
   // The place of `ref`, the store locked; nothing when its index does not
   // evaluate.
   void* Place(const VariableRef& ref) {
-    TValues& store = m_ev.values();
     if (!ref.indexed) {
       Lock();
-      if (!ref.place) ref.place = NewPlace(store, ref.prefix, ref.name);
+      if (!ref.place) ref.place = NewPlace(m_ev.values(), ref.prefix, ref.name);
       return ref.place;
     }
+    return PlaceWithIndex(ref);
+  }
+
+  void Unlock() {
+    if (m_lock.owns_lock()) m_lock.unlock();
+  }
+
+ private:
+  void Lock() {
+    if (m_lock.owns_lock()) return;
+    if (!m_lock.mutex()) {
+      m_lock = m_ev.values().Lock();
+    } else {
+      m_lock.lock();
+    }
+  }
+
+  [[gnu::noinline]] void* PlaceWithIndex(const VariableRef& ref) {
+    TValues& store = m_ev.values();
     // Evaluating "#i" as an index would take one level and read i as engine
     // A reads number text.
     if (ref.index_ref && DepthGuard::Current() < kMaxEvalDepth) {
@@ -89,19 +107,6 @@ class StoreReader {
     if (!index) return nullptr;
     Lock();
     return IndexedPlace(store, ref, *index);
-  }
-
-  void Unlock() {
-    if (m_lock.owns_lock()) m_lock.unlock();
-  }
-
- private:
-  void Lock() {
-    if (!m_lock.mutex()) {
-      m_lock = m_ev.values().Lock();
-    } else if (!m_lock.owns_lock()) {
-      m_lock.lock();
-    }
   }
 
   Evaluator& m_ev;
@@ -209,24 +214,36 @@ struct RecentPlan {
   std::shared_ptr<const P> plan;
 };
 
-// Picks a slot from the length and the first, middle and last eight bytes;
-// texts that share a slot only push each other out.
-size_t SlotHash(std::string_view text) {
+uint64_t Load8(const char* at) {
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  return word;
+}
+
+// Picks a slot from the length and the first and last eight bytes; texts
+// that share a slot only push each other out.
+inline size_t SlotHash(std::string_view text) {
   const size_t n = text.size();
   uint64_t first = 0;
-  uint64_t middle = 0;
   uint64_t last = 0;
   if (n >= 8) {
-    std::memcpy(&first, text.data(), 8);
-    std::memcpy(&middle, text.data() + (n - 8) / 2, 8);
-    std::memcpy(&last, text.data() + n - 8, 8);
+    first = Load8(text.data());
+    last = Load8(text.data() + n - 8);
   } else {
     for (char c : text) first = (first << 8) | static_cast<unsigned char>(c);
   }
-  uint64_t h = (first + n) * 0x9E3779B97F4A7C15ull;
-  h ^= (middle + (h >> 29)) * 0xC2B2AE3D27D4EB4Full;
-  h ^= (last + (h >> 31)) * 0x165667B19E3779F9ull;
-  return static_cast<size_t>(h ^ (h >> 32));
+  const uint64_t h = (first + n) * 0x9E3779B97F4A7C15ull ^ last * 0xC2B2AE3D27D4EB4Full;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
+inline bool SameText(const std::string& kept, std::string_view text) {
+  const size_t n = text.size();
+  if (kept.size() != n) return false;
+  if (n >= 8 && n <= 16) {
+    return Load8(kept.data()) == Load8(text.data()) &&
+           Load8(kept.data() + n - 8) == Load8(text.data() + n - 8);
+  }
+  return std::memcmp(kept.data(), text.data(), n) == 0;
 }
 
 template <typename P>
@@ -247,7 +264,7 @@ const P* CachedPlan(Evaluator::FastCache& cache, Map& map, std::string_view text
                     std::shared_ptr<const P>& hold) {
   const bool nested = DepthGuard::Current() > 0;
   RecentPlan<P>& recent = RecentPlanFor<P>(SlotHash(text), nested);
-  if (recent.owner == cache.id && recent.text == text) {
+  if (recent.owner == cache.id && SameText(recent.text, text)) {
     if (nested) hold = recent.plan;
     return recent.plan.get();
   }
@@ -278,22 +295,24 @@ void Count(std::atomic<uint64_t>& counter) {
 
 enum class Outcome { kValue, kFailed, kFallback };
 
+// Whether engine A reads the number text of `value` as `value` itself,
+// without looking at the text: whole numbers below 10^15.
+bool IsPlainWhole(double value) {
+  return std::fabs(value) < 1e15 && value == static_cast<double>(static_cast<int64_t>(value));
+}
+
 // kFallback when the plan cannot give the reference's result.
 Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
   constexpr size_t kInline = 16;
   long double inline_values[kInline];
-  double inline_numbers[kInline];
   std::vector<long double> heap;
-  std::vector<double> heap_numbers;
   long double* values = inline_values;
-  double* numbers = inline_numbers;
   if (plan.holes.size() > kInline) {
     heap.resize(plan.holes.size());
-    heap_numbers.resize(plan.holes.size());
     values = heap.data();
-    numbers = heap_numbers.data();
   }
   bool finite = true;
+  bool all_whole = true;
   {
     StoreReader reader(ev);
     for (uint32_t i : plan.read_order) {
@@ -301,8 +320,10 @@ Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
       const void* place = reader.Place(hole);
       if (!place) return Outcome::kFailed;
       if (hole.prefix == '#') {
-        numbers[i] = *static_cast<const double*>(place);
-        finite &= std::isfinite(numbers[i]);
+        const double number = *static_cast<const double*>(place);
+        finite &= std::isfinite(number);
+        all_whole &= IsPlainWhole(number);
+        values[i] = number;  // exact; replaced below unless whole
       } else {
         values[i] = *static_cast<const bool*>(place) ? 1 : 0;
       }
@@ -311,12 +332,12 @@ Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
   // Number text of no number. The reference reads the same variables again,
   // which changes nothing.
   if (!finite) return Outcome::kFallback;
-  for (uint32_t i : plan.read_order) {
-    if (plan.holes[i].prefix != '#') continue;
-    const double number = numbers[i];
-    values[i] = number == std::trunc(number) && std::fabs(number) < 1e15
-                    ? static_cast<long double>(number)
-                    : EngineAOperandOf(number);
+  if (!all_whole) {
+    for (uint32_t i : plan.read_order) {
+      const double number = static_cast<double>(values[i]);
+      if (plan.holes[i].prefix == '#' && !IsPlainWhole(number))
+        values[i] = EngineAOperandOf(number);
+    }
   }
   // The reference parses the substituted text here, one level per group.
   if (DepthGuard::Current() + plan.nesting > kMaxEvalDepth) return Outcome::kFailed;
