@@ -37,10 +37,9 @@ void ApplyTable(QImage& image, const std::array<uint8_t, 256>& table) {
   });
 }
 
-// One box pass along a line of `length` pixels `stride` apart, the edge
-// pixels repeated beyond the ends.
-void BoxLine(const QRgb* in, QRgb* out, int length, qsizetype stride, int radius) {
-  auto at = [&](int i) { return in[qsizetype(std::clamp(i, 0, length - 1)) * stride]; };
+// One box pass along a row, the edge pixels repeated beyond the ends.
+void BoxLine(const QRgb* in, QRgb* out, int length, int radius) {
+  auto at = [&](int i) { return in[std::clamp(i, 0, length - 1)]; };
   int sum[4] = {0, 0, 0, 0};
   for (int i = -radius; i <= radius; ++i) {
     QRgb p = at(i);
@@ -48,11 +47,43 @@ void BoxLine(const QRgb* in, QRgb* out, int length, qsizetype stride, int radius
   }
   const int n = 2 * radius + 1;
   for (int i = 0; i < length; ++i) {
-    out[qsizetype(i) * stride] = qRgba((sum[0] + n / 2) / n, (sum[1] + n / 2) / n,
-                                       (sum[2] + n / 2) / n, (sum[3] + n / 2) / n);
-    QRgb leaving = at(i - radius), entering = at(i + radius + 1);
+    out[i] = qRgba((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n,
+                   (sum[3] + n / 2) / n);
+    // Away from the ends no index needs clamping.
+    bool inside = i - radius >= 0 && i + radius + 1 < length;
+    QRgb leaving = inside ? in[i - radius] : at(i - radius);
+    QRgb entering = inside ? in[i + radius + 1] : at(i + radius + 1);
     sum[0] += qRed(entering) - qRed(leaving), sum[1] += qGreen(entering) - qGreen(leaving);
     sum[2] += qBlue(entering) - qBlue(leaving), sum[3] += qAlpha(entering) - qAlpha(leaving);
+  }
+}
+
+// A box pass down every column at once, one row at a time: running sums per
+// column keep the reads in memory order.
+void BoxColumns(QImage& image, int radius) {
+  const QImage source = image.copy();
+  const int w = image.width(), h = image.height();
+  std::vector<int> sums(size_t(w) * 4, 0);
+  auto add = [&](int y, int sign) {
+    const auto* row = reinterpret_cast<const QRgb*>(source.constScanLine(std::clamp(y, 0, h - 1)));
+    int* sum = sums.data();
+    for (int x = 0; x < w; ++x, sum += 4) {
+      QRgb p = row[x];
+      sum[0] += sign * qRed(p), sum[1] += sign * qGreen(p);
+      sum[2] += sign * qBlue(p), sum[3] += sign * qAlpha(p);
+    }
+  };
+  for (int i = -radius; i <= radius; ++i) add(i, 1);
+  const int n = 2 * radius + 1;
+  for (int y = 0; y < h; ++y) {
+    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const int* sum = sums.data();
+    for (int x = 0; x < w; ++x, sum += 4) {
+      out[x] = qRgba((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n,
+                     (sum[3] + n / 2) / n);
+    }
+    add(y + radius + 1, 1);
+    add(y - radius, -1);
   }
 }
 
@@ -60,19 +91,14 @@ void BoxLine(const QRgb* in, QRgb* out, int length, qsizetype stride, int radius
 // with the radius.
 void Blur(QImage& image, int radius) {
   const int w = image.width(), h = image.height();
-  const qsizetype stride = image.bytesPerLine() / 4;
-  std::vector<QRgb> line(size_t(std::max(w, h)));
-  auto* bits = reinterpret_cast<QRgb*>(image.bits());
+  std::vector<QRgb> line(static_cast<size_t>(w));
   for (int pass = 0; pass < 3; ++pass) {
     for (int y = 0; y < h; ++y) {
-      QRgb* row = bits + y * stride;
-      BoxLine(row, line.data(), w, 1, radius);
-      std::copy(line.begin(), line.begin() + w, row);
+      auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+      std::copy(row, row + w, line.begin());
+      BoxLine(line.data(), row, w, radius);
     }
-    for (int x = 0; x < w; ++x) {
-      BoxLine(bits + x, line.data(), h, stride, radius);
-      for (int y = 0; y < h; ++y) bits[y * stride + x] = line[size_t(y)];
-    }
+    BoxColumns(image, radius);
   }
 }
 
