@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include "expr_fixture.h"
 
 namespace morvane {
@@ -391,6 +394,30 @@ TEST(NumericEvaluator, DeepNestingAndLongTextsEndInTheError) {
     // A sensible depth still works.
     EXPECT_EQ(NumberOrError(*w->evaluator, std::string(40, '(') + "2" + std::string(40, ')')), "2");
   }
+}
+
+// The player runs under the user's locale; number text keeps its point
+// wherever the locale writes a comma.
+TEST(NumericEvaluator, NumberTextIsReadWithAPointInEveryLocale) {
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  const char* comma_locale = nullptr;
+  for (const char* name :
+       {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8"}) {
+    if (std::setlocale(LC_NUMERIC, name)) {
+      comma_locale = name;
+      break;
+    }
+  }
+  if (!comma_locale) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  ExprWorld ref(EvalMode::kReference);
+  ExprWorld fast(EvalMode::kFast);
+  for (ExprWorld* w : {&ref, &fast}) {
+    w->values.SetNumber("third", 1.0 / 3);
+    EXPECT_EQ(NumberOrError(*w->evaluator, "1.5+1"), "2.5");
+    EXPECT_EQ(NumberOrError(*w->evaluator, "#third*3"), "0.999999999999999");
+    EXPECT_EQ(NumberOrError(*w->evaluator, "@57%(2.5)+0.25"), "2.75");
+  }
+  std::setlocale(LC_NUMERIC, before.c_str());
 }
 
 }  // namespace
