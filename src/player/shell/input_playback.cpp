@@ -46,13 +46,31 @@ QWidget* InputPlayback::Page() {
 void InputPlayback::Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button) {
   auto* form = static_cast<TQMForm*>(Page());
   if (!form) return;
+  QPoint global = form->mapToGlobal(at);
+  if (QCursor::pos() != global) {
+    QCursor::setPos(global);
+    // The window system hears of the pointer's new place first, as it would
+    // have from the hand that moved it.
+    QCoreApplication::processEvents();
+    form = static_cast<TQMForm*>(Page());
+    if (!form) return;
+  }
   QWidget& surface = form->surface();
   QPoint in_surface = surface.mapFrom(form, at);
-  QWidget* target = surface.childAt(in_surface);
+  QPointer<QWidget> target = surface.childAt(in_surface);
   if (!target) target = &surface;
   if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
     m_grabber = target;
     m_buttons |= button;
+    // A press gives the focus to the first widget up from the target that
+    // takes it by clicking, as the window system's presses do.
+    for (QWidget* w = target; w && !w->isWindow(); w = w->parentWidget()) {
+      if (w->hasFocus()) break;
+      if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus) {
+        w->setFocus(Qt::MouseFocusReason);
+        break;
+      }
+    }
   } else if (type == QEvent::MouseButtonRelease) {
     if (m_grabber) target = m_grabber;
     m_buttons &= ~button;
@@ -60,9 +78,8 @@ void InputPlayback::Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button) 
   } else if (m_grabber) {
     target = m_grabber;
   }
-  QPoint global = form->mapToGlobal(at);
+  if (!target) return;
   QPoint local = target->mapFromGlobal(global);
-  QCursor::setPos(global);
   QMouseEvent event(type, QPointF(local), QPointF(local), QPointF(global), button, m_buttons,
                     QApplication::keyboardModifiers());
   QApplication::sendEvent(target, &event);

@@ -3,6 +3,7 @@
 #include "expr/values.h"
 #include "player/assets/background.h"
 #include "player/assets/fonts.h"
+#include "player/events/event_dispatch.h"
 #include "player/objects/page_objects.h"
 #include "player/shell/player.h"
 
@@ -29,29 +30,9 @@ class PageSurface : public QWidget {
     QPainter painter(this);
     m_form.PaintPage(painter, rect());
   }
-  void mousePressEvent(QMouseEvent* event) override {
-    // Border kind 2: the page is dragged by its background.
-    if (event->button() == Qt::LeftButton && m_form.m_player.drag_by_background()) {
-      m_drag_offset = event->globalPosition().toPoint() - m_form.frameGeometry().topLeft();
-      m_dragging = true;
-    }
-    QWidget::mousePressEvent(event);
-  }
-  void mouseMoveEvent(QMouseEvent* event) override {
-    if (m_dragging && (event->buttons() & Qt::LeftButton)) {
-      m_form.move(event->globalPosition().toPoint() - m_drag_offset);
-    }
-    QWidget::mouseMoveEvent(event);
-  }
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton) m_dragging = false;
-    QWidget::mouseReleaseEvent(event);
-  }
 
  private:
   TQMForm& m_form;
-  QPoint m_drag_offset;
-  bool m_dragging = false;
 };
 
 TQMForm::TQMForm(Player& player, int number, const Page& page)
@@ -91,6 +72,7 @@ TQMForm::TQMForm(Player& player, int number, const Page& page)
   m_objects = std::make_unique<PageObjects>(player, *this, *m_surface);
   m_objects->Build(page);
   m_objects->Register(m_show_timer, "showevent");
+  EventDispatch::For(player, *this).AddPage(*this);
 }
 
 TQMForm::~TQMForm() = default;

@@ -1,0 +1,30 @@
+#pragma once
+
+// Keyboard shortcuts of user functions: the key names authors write, the
+// Windows virtual-key codes they stand for, and the key of a Qt key event as
+// the same code.
+
+#include <Qt>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// The virtual-key code of a shortcut's key name; 0 (no key) for a name that
+// is none of the known ones. Names are compared exactly.
+int32_t ShortcutKeyCode(std::string_view name);
+
+// The virtual-key code of a Qt key as a US keyboard reports it: letters are
+// their upper-case codes, shifted symbols the code of their key, the keypad
+// its own codes. 0 for keys without one.
+int32_t VirtualKeyOf(int qt_key, Qt::KeyboardModifiers modifiers);
+
+// "1" or "0" for Shift, Ctrl and Alt, in that order.
+std::string ModifierTriple(bool shift, bool ctrl, bool alt);
+
+// Whether the shortcut text (triple, then key name) fires for the key.
+bool ShortcutMatches(std::string_view shortcut, std::string_view triple, int32_t virtual_key);
+
+}  // namespace morvane
