@@ -60,6 +60,8 @@ std::vector<std::string_view> SplitStringArguments(std::string_view text, int co
 std::string ResultStep(Environment& env, std::string text);
 // Whether ResultStep leaves the text as it is whatever the environment.
 bool ResultStepIsIdentity(std::string_view text);
+// Whether the text holds a "\\" or a marker of the escape decoding.
+bool HasEscapeOrMarker(std::string_view text);
 
 // The bytes of the regular file at a Windows path; nothing when it cannot be
 // read or is larger than any script could use.

@@ -494,14 +494,12 @@ std::string OperandValue(Evaluator& ev, const StringPlan::Operand& operand) {
 }
 
 // Whether joining `values` (each after its own result step) leaves every
-// result step of the joins, from the right, as it is: then the whole is
-// just the values one after another. A join that starts with "[" or holds
-// an escape or a marker, even across a seam, is taken step by step.
-bool JoinIsPlain(const std::string* values, size_t count) {
+// result step of the joins, from the right, as it is, when the joined text
+// holds no escape or marker either: then the whole is just the values one
+// after another. Each join begins with the first value that is not empty.
+bool JoinStartsPlain(const std::string* values, size_t count) {
   for (size_t i = 0; i < count; ++i) {
-    const std::string& value = values[i];
-    if (!value.empty() && value[0] == '[') return false;
-    if (value.find('\\') != std::string::npos) return false;
+    if (!values[i].empty() && values[i][0] == '[') return false;
   }
   return true;
 }
@@ -597,11 +595,11 @@ std::string StringFast(Evaluator& ev, std::string_view text) {
     values[i] = OperandValue(ev, operands[i]);
     total += values[i].size();
   }
-  if (JoinIsPlain(values, count)) {
+  if (JoinStartsPlain(values, count)) {
     std::string joined;
     joined.reserve(total);
     for (size_t i = 0; i < count; ++i) joined += values[i];
-    if (joined.find("$!#~") == std::string::npos) return joined;
+    if (!HasEscapeOrMarker(joined)) return joined;
   }
   std::string result = std::move(values[count - 1]);
   for (size_t i = count - 1; i-- > 0;) {

@@ -93,9 +93,17 @@ std::vector<std::string_view> SplitStringArguments(std::string_view text, int co
   return args;
 }
 
+bool HasEscapeOrMarker(std::string_view text) {
+  // One pass over the bytes: most texts are short, and two searches cost more.
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\') return true;
+    if (text[i] == '$' && text.substr(i, 4) == "$!#~") return true;
+  }
+  return false;
+}
+
 bool ResultStepIsIdentity(std::string_view text) {
-  return (text.empty() || text[0] != '[') && text.find('\\') == std::string_view::npos &&
-         text.find("$!#~") == std::string_view::npos;
+  return (text.empty() || text[0] != '[') && !HasEscapeOrMarker(text);
 }
 
 std::string ResultStep(Environment& env, std::string text) {
