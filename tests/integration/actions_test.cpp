@@ -45,8 +45,8 @@ class ActionsRun : public ::testing::Test {
     std::string command = "MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " " +
                           Quote(kBinaryDir + "/morvane-player-bare") + " --headless --trace " +
                           Quote((m_dir / "trace.jsonl").string()) + " " + options + " " +
-                          Quote(project) + " >" + Quote((m_dir / "stdout.txt").string()) +
-                          " 2>" + Quote((m_dir / "stderr.txt").string());
+                          Quote(project) + " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
+                          Quote((m_dir / "stderr.txt").string());
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -68,8 +68,7 @@ TEST_F(ActionsRun, ScriptsActOnObjectsFromEveryThread) {
   // Each worker's actions ran on the main thread with its own arguments.
   for (const char* entry : {R"("across": "40")", R"("down": "60")", R"("made_left": "150")",
                             R"("files": "C:\\a.txt|C:\\b.txt|")", R"("colour": "")",
-                            R"("font": "Arial,9,0,I")", R"("clicked": "1")",
-                            R"("after": "1")"}) {
+                            R"("font": "Arial,9,0,I")", R"("clicked": "1")", R"("after": "1")"}) {
     EXPECT_NE(dump.find(entry), std::string::npos) << entry << "\n" << dump;
   }
   EXPECT_EQ(dump.find("not_reached"), std::string::npos) << dump;

@@ -79,9 +79,7 @@ class Arguments {
     return rounded ? *rounded > 0 : value > 0;
   }
   uint32_t C(size_t i) { return ParseColourString(AsciiUpper(S(i))); }
-  std::string P(size_t i) {
-    return ExpandPathMacros(S(i), m_player.environment().macro_folders());
-  }
+  std::string P(size_t i) { return ExpandPathMacros(S(i), m_player.environment().macro_folders()); }
   std::string E(size_t i) { return UncarryEventScript(S(i)); }
 
  private:
@@ -96,9 +94,15 @@ int Charset(PageObjectItem& item) {
 }
 
 // Number-to-style maps; anything else gives the first value of the target.
-uint8_t PenStyle(int32_t n) { return n >= 0 && n <= 5 ? uint8_t(n) : 1; }
-uint8_t BrushStyle(int32_t n) { return n >= 0 && n <= 7 ? uint8_t(n) : 1; }
-int Bevel(int32_t n) { return n >= 0 && n <= 3 ? n : 3; }
+uint8_t PenStyle(int32_t n) {
+  return n >= 0 && n <= 5 ? uint8_t(n) : 1;
+}
+uint8_t BrushStyle(int32_t n) {
+  return n >= 0 && n <= 7 ? uint8_t(n) : 1;
+}
+int Bevel(int32_t n) {
+  return n >= 0 && n <= 3 ? n : 3;
+}
 
 // The font of a font string; the default font when it names none.
 QFont FontOf(const std::optional<FontSpec>& spec, int code_page) {
@@ -190,14 +194,18 @@ void ReplaceEventScript(PageObjectItem& item, int32_t code, Script script) {
         break;
     }
   };
-  if (auto* t = dynamic_cast<TQMText*>(&item)) pick(t->evntMDown, t->evntMUp, t->evntMEnter, t->evntMLeave);
+  if (auto* t = dynamic_cast<TQMText*>(&item))
+    pick(t->evntMDown, t->evntMUp, t->evntMEnter, t->evntMLeave);
   if (auto* e = dynamic_cast<TQMEdit*>(&item)) {
     pick(e->evntMdown, e->evntMup, e->evntMenter, e->evntMleave);
     if (code == 75) target = &e->evntCH;
   }
-  if (auto* b = dynamic_cast<TQMButton*>(&item)) pick(b->evntMdown, b->evntMup, b->evntMenter, b->evntMleave);
-  if (auto* i = dynamic_cast<TQMImage*>(&item)) pick(i->evntMDown, i->evntMUp, i->evntMEnter, i->evntMLeave);
-  if (auto* s = dynamic_cast<TQMShape*>(&item)) pick(s->evntMDown, s->evntMUp, s->evntMEnter, s->evntMLeave);
+  if (auto* b = dynamic_cast<TQMButton*>(&item))
+    pick(b->evntMdown, b->evntMup, b->evntMenter, b->evntMleave);
+  if (auto* i = dynamic_cast<TQMImage*>(&item))
+    pick(i->evntMDown, i->evntMUp, i->evntMEnter, i->evntMLeave);
+  if (auto* s = dynamic_cast<TQMShape*>(&item))
+    pick(s->evntMDown, s->evntMUp, s->evntMEnter, s->evntMLeave);
   if (auto* t = dynamic_cast<TQMTimer*>(&item); t && code == 76) target = &t->evntTimer;
   if (auto* s = dynamic_cast<TQMSound*>(&item)) {
     if (code == 77) target = &s->evntStart;
@@ -274,8 +282,7 @@ void ListBoxAction(Player& player, TQMListBox& list, int32_t code, Arguments& a)
       const int32_t n = a.N(0);
       std::string text = a.S(1);
       const int64_t at = int64_t(n) - 1 + (code == 94 ? 1 : 0);
-      if (at < 0 || at > list.count() ||
-          !list.InsertItem(int(at), std::move(text), charset, cp)) {
+      if (at < 0 || at > list.count() || !list.InsertItem(int(at), std::move(text), charset, cp)) {
         throw ActionFailure("Unable to insert a line");
       }
       break;
@@ -721,9 +728,8 @@ void PerformObjAction(Player& player, const ObjectActionRequest& request) {
   try {
     const std::string& tail = request.tail;
     const std::string code_text = tail.substr(0, tail.find('('));
-    const ActionArguments raw = tail.find('(') == std::string::npos
-                                    ? ActionArguments{}
-                                    : SplitActionLine(tail).arguments;
+    const ActionArguments raw =
+        tail.find('(') == std::string::npos ? ActionArguments{} : SplitActionLine(tail).arguments;
     const int32_t code = StrToInt(code_text);
     Arguments arguments(player, *evaluator, raw);
     Apply(player, objects, *item, request.object, code, arguments);

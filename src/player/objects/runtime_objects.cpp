@@ -58,8 +58,8 @@ std::optional<KindInfo> KindOf(std::string_view kind) {
 // Component names are identifiers: "OBJ" + number must stay one.
 bool ValidNumber(std::string_view number) {
   for (char c : number) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_';
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     if (!ok) return false;
   }
   return true;

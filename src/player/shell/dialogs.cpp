@@ -76,9 +76,9 @@ std::optional<std::string> NextAnswer(Player& player) {
 }
 
 void Trace(Player& player, const char* kind, const std::optional<std::string>& result) {
-  player.trace().Write("dialog", {{"kind", std::string(kind)},
-                                  {"result", result ? ToUtf8(*result, player.code_page())
-                                                    : std::string("cancel")}});
+  player.trace().Write(
+      "dialog", {{"kind", std::string(kind)},
+                 {"result", result ? ToUtf8(*result, player.code_page()) : std::string("cancel")}});
 }
 
 std::string FontText(const FontChoice& font) {
@@ -203,7 +203,8 @@ std::optional<std::string> RunSaveFileDialog(Player& player, int32_t page,
       // As the dialog does, a name without an extension gets the default one.
       const size_t name = path.find_last_of("\\/:");
       const size_t dot = path.rfind('.');
-      const bool has_extension = dot != std::string::npos && (name == std::string::npos || dot > name);
+      const bool has_extension =
+          dot != std::string::npos && (name == std::string::npos || dot > name);
       if (!has_extension && !request.default_extension.empty() && !path.empty()) {
         path += "." + request.default_extension;
       }
@@ -243,7 +244,8 @@ std::string RunFolderDialog(Player& player, int32_t page, const FolderRequest& r
     dialog.setOption(QFileDialog::ShowDirsOnly, !request.show_files);
     dialog.setOption(QFileDialog::ReadOnly, !request.new_folder_button);
     if (!request.caption.empty()) dialog.setWindowTitle(Utf(player, request.caption));
-    if (!request.prompt.empty()) dialog.setLabelText(QFileDialog::LookIn, Utf(player, request.prompt));
+    if (!request.prompt.empty())
+      dialog.setLabelText(QFileDialog::LookIn, Utf(player, request.prompt));
     const QString start = HostOf(player, request.initial_folder);
     if (!start.isEmpty()) dialog.setDirectory(start);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {

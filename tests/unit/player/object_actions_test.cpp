@@ -1,13 +1,13 @@
 // Object actions, objects made while the project runs and the headless
 // dialogs, on a fixture page in the running player.
 
+#include "player/objects/object_actions.h"
 #include "expr/evaluator.h"
 #include "player/objects/button_object.h"
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
 #include "player/objects/media_objects.h"
-#include "player/objects/object_actions.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"
 #include "player/objects/shape_object.h"
@@ -428,8 +428,9 @@ TEST_F(ActionsPlayer, FailuresAreShownInABoxAndTheActionEnds) {
   Act("1", "8(10,\"a\")");
   const std::vector<std::string> boxes = Traced("message");
   ASSERT_EQ(boxes.size(), 3u) << ::testing::PrintToString(boxes);
-  EXPECT_EQ(boxes[0],
-            R"({"event":"message","caption":"Actions","text":"Parsing integer failed.","flags":48,"result":1})");
+  EXPECT_EQ(
+      boxes[0],
+      R"({"event":"message","caption":"Actions","text":"Parsing integer failed.","flags":48,"result":1})");
   EXPECT_NE(boxes[1].find("'5a' is not a valid integer value"), std::string::npos) << boxes[1];
   // The failed action changed nothing.
   EXPECT_EQ(Object<TQMText>("1")->geometry(), QRect(10, 10, 100, 20));
@@ -464,12 +465,12 @@ TEST_F(ActionsPlayer, ObjectsMadeAtRunTime) {
     bool made;
   };
   const Case cases[] = {
-      {"button", "7b", true}, {"text", "t", true},       {"edit", "e", true},
-      {"image", "i", true},   {"circle", "c", true},     {"line", "l", true},
-      {"hotspot", "h", true}, {"rectangle", "r", true},  {"timer", "tm", true},
-      {"sound", "s", true},   {"browser", "w", true},    {"video", "v", false},
-      {"listbox", "lb", false}, {"mplugin", "p", false}, {"flash", "f", false},
-      {"button", "7b", false},  {"text", "1", false},    {"text", "a b", false},
+      {"button", "7b", true},   {"text", "t", true},      {"edit", "e", true},
+      {"image", "i", true},     {"circle", "c", true},    {"line", "l", true},
+      {"hotspot", "h", true},   {"rectangle", "r", true}, {"timer", "tm", true},
+      {"sound", "s", true},     {"browser", "w", true},   {"video", "v", false},
+      {"listbox", "lb", false}, {"mplugin", "p", false},  {"flash", "f", false},
+      {"button", "7b", false},  {"text", "1", false},     {"text", "a b", false},
       {"Button", "u", false},
   };
   for (const Case& c : cases) {
@@ -496,14 +497,15 @@ TEST_F(ActionsPlayer, ObjectsMadeAtRunTime) {
 }
 
 TEST_F(ActionsPlayer, DialogsAnsweredHeadless) {
-  Load("C:\\a.txt\n"
-       "C:\\a.txt|C:\\b.txt|C:\\c.txt\n"
-       "C:\\a.txt|C:\\b.txt\n"
-       "cancel\n"
-       "C:\\out\n"
-       "D:\\data\n"
-       "ff8000\n"
-       "Tahoma,10,178,b,u\n");
+  Load(
+      "C:\\a.txt\n"
+      "C:\\a.txt|C:\\b.txt|C:\\c.txt\n"
+      "C:\\a.txt|C:\\b.txt\n"
+      "cancel\n"
+      "C:\\out\n"
+      "D:\\data\n"
+      "ff8000\n"
+      "Tahoma,10,178,b,u\n");
   OpenFileRequest open;
   EXPECT_EQ(RunOpenFileDialog(*m_player, 1, open), (std::vector<std::string>{"C:\\a.txt"}));
   open.multiple = true;
