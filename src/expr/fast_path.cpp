@@ -88,9 +88,10 @@ class StoreReader {
 
   [[gnu::noinline]] void* PlaceWithIndex(const VariableRef& ref) {
     TValues& store = m_ev.values();
-    // Evaluating "#i" as an index would take one level and read i as engine
-    // A reads number text.
-    if (ref.index_ref && DepthGuard::Current() < kMaxEvalDepth) {
+    // Evaluating "#i" as an index would take a level or two (a sign in the
+    // number text is one) and read i as engine A reads number text. Close to
+    // the limit the evaluation itself decides.
+    if (ref.index_ref && DepthGuard::Current() + 2 < kMaxEvalDepth) {
       Lock();
       const double value = *static_cast<const double*>(Place(*ref.index_ref));
       if (std::isfinite(value)) {
