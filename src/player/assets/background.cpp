@@ -37,6 +37,15 @@ void ApplyTable(QImage& image, const std::array<uint8_t, 256>& table) {
   });
 }
 
+// Rounded division of box sums by the box size, as a multiplication: exact
+// while sum * n stays below 2^32 (at most 255 * 201 * 201 here).
+struct BoxDivider {
+  explicit BoxDivider(int n) : half(uint32_t(n / 2)), mul(((uint64_t(1) << 32) + n - 1) / n) {}
+  int operator()(int sum) const { return int(((uint32_t(sum) + half) * mul) >> 32); }
+  uint32_t half;
+  uint64_t mul;
+};
+
 // One box pass along a row, the edge pixels repeated beyond the ends.
 void BoxLine(const QRgb* in, QRgb* out, int length, int radius) {
   auto at = [&](int i) { return in[std::clamp(i, 0, length - 1)]; };
@@ -45,10 +54,9 @@ void BoxLine(const QRgb* in, QRgb* out, int length, int radius) {
     QRgb p = at(i);
     sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p), sum[3] += qAlpha(p);
   }
-  const int n = 2 * radius + 1;
+  const BoxDivider div(2 * radius + 1);
   for (int i = 0; i < length; ++i) {
-    out[i] = qRgba((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n,
-                   (sum[3] + n / 2) / n);
+    out[i] = qRgba(div(sum[0]), div(sum[1]), div(sum[2]), div(sum[3]));
     // Away from the ends no index needs clamping.
     bool inside = i - radius >= 0 && i + radius + 1 < length;
     QRgb leaving = inside ? in[i - radius] : at(i - radius);
@@ -74,13 +82,12 @@ void BoxColumns(QImage& image, int radius) {
     }
   };
   for (int i = -radius; i <= radius; ++i) add(i, 1);
-  const int n = 2 * radius + 1;
+  const BoxDivider div(2 * radius + 1);
   for (int y = 0; y < h; ++y) {
     auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
     const int* sum = sums.data();
     for (int x = 0; x < w; ++x, sum += 4) {
-      out[x] = qRgba((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n,
-                     (sum[3] + n / 2) / n);
+      out[x] = qRgba(div(sum[0]), div(sum[1]), div(sum[2]), div(sum[3]));
     }
     add(y + radius + 1, 1);
     add(y - radius, -1);
