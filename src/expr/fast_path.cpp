@@ -244,7 +244,7 @@ inline bool SameText(const std::string& kept, std::string_view text) {
     return Load8(kept.data()) == Load8(text.data()) &&
            Load8(kept.data() + n - 8) == Load8(text.data() + n - 8);
   }
-  return std::memcmp(kept.data(), text.data(), n) == 0;
+  return n == 0 || std::memcmp(kept.data(), text.data(), n) == 0;
 }
 
 template <typename P>
