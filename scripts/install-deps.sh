@@ -19,6 +19,7 @@ if [ "${1:-}" = "--test" ]; then
     fp-compiler                # an independent writer of number text
     binutils-mingw-w64-i686    # builds real PE files to read
     icoutils                   # wrestool, lists what a PE file holds
+    dbus-daemon                # a private session bus for the screen-saver test
   )
 fi
 
