@@ -335,3 +335,31 @@ TEST_F(PlayerRun, WorkerThreadsHandWindowActionsToTheMainThread) {
     EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
   }
 }
+
+TEST_F(PlayerRun, DeclaredDatabaseBringsItsEngineLibrary) {
+  const fs::path library = m_dir / "prefix/windows/system32/sqlite3.dll";
+  EXPECT_EQ(Run(kFixtures + "/database", "--quit-after 200"), 1);
+  EXPECT_EQ(ReadText(library), "engine library stand-in\n");
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
+                                                    R"({"event":"exit","code":1})"}));
+
+  // A library already there is kept, and then the resource is not needed.
+  std::ofstream(library, std::ios::trunc) << "installed";
+  EXPECT_EQ(Run(kFixtures + "/database", "--quit-after 200"), 1);
+  EXPECT_EQ(ReadText(library), "installed");
+  fs::remove(trace());
+  EXPECT_EQ(Run(kFixtures + "/database-no-engine", "--quit-after 200"), 1);
+  EXPECT_EQ(ReadText(library), "installed");
+
+  // Without the library and its resource the project cannot start.
+  fs::remove(library);
+  fs::remove(trace());
+  EXPECT_EQ(Run(kFixtures + "/database-no-engine", "--quit-after 200"), 1);
+  std::vector<std::string> lines = TraceLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(R"("caption":"No Engine")"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("Detailed Error (10): \\nResource SQLite3 not found."),
+            std::string::npos)
+      << lines[0];
+  EXPECT_FALSE(fs::exists(library));
+}

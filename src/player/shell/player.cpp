@@ -6,6 +6,8 @@
 #include "package/trailer.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
+#include "player/shell/databases.h"
+#include "player/shell/hints.h"
 #include "player/shell/input_playback.h"
 #include "player/shell/load_window.h"
 #include "player/shell/page_window.h"
@@ -124,6 +126,7 @@ Player::~Player() {
   TerminateApp();
   // Worker threads end before the pages and the stores they use.
   m_engine.reset();
+  m_hints.reset();
   m_input.reset();
   m_pages.clear();
 }
@@ -188,6 +191,19 @@ bool Player::Start() {
   SetScriptRunner([this](const Script& script, TQMForm& page, int thread) {
     m_engine->DoActions(page.number(), script, thread);
   });
+
+  // A declared database needs the engine library on the machine; failing to
+  // provide it fails the load where the declarations are read.
+  if (!m_project.databases.empty()) {
+    std::string failure = EnsureDatabaseEngine(m_environment->drives(),
+                                               m_environment->windows_folder(), *m_container);
+    if (!failure.empty()) {
+      load_window.reset();
+      return Fail(ToUtf8(m_project.title, m_code_page),
+                  InitialisationFailureText(LoadError{10, failure}), kMbIconExclamation);
+    }
+  }
+  m_hints = std::make_unique<HintHandler>(*this);
 
   // The Flash control is never available here: a project that needs it says
   // so and ends; one that runs without it loses its Flash objects.
@@ -490,6 +506,10 @@ void Player::ReportException(std::string message) {
     if (TQMForm* main = GetFormByNum(1)) RunScriptRaw(m_project.on_error, *main, 0);
   } catch (...) {
   }
+}
+
+bool Player::GetDB(std::string_view name, TAPDatabase& record) const {
+  return morvane::GetDB(m_project.databases, name, record);
 }
 
 bool Player::SavePagePicture(int page, const std::string& path) {

@@ -33,6 +33,7 @@ class TQMForm;
 class TQMLoad;
 class PlayerStage;
 class InputPlayback;
+class HintHandler;
 class DisplayModes;
 class DesktopSettings;
 
@@ -137,6 +138,10 @@ class Player {
   // Releases what the run acquired; safe to call twice.
   void TerminateApp();
 
+  // `GetDB`: the declaration named so (ignoring case) goes to `record`;
+  // false, and `record` unchanged, when there is none.
+  bool GetDB(std::string_view name, TAPDatabase& record) const;
+
   // A picture of a page window's client area.
   bool SavePagePicture(int page, const std::string& path);
 
@@ -173,6 +178,7 @@ class Player {
   CursorTable m_cursors;
   std::vector<std::unique_ptr<TQMForm>> m_pages;  // page n is m_pages[n - 1]
   std::unique_ptr<InputPlayback> m_input;
+  std::unique_ptr<HintHandler> m_hints;
   std::vector<int> m_answers;
   size_t m_next_answer = 0;
   std::vector<std::string> m_extracted;  // host paths written at start

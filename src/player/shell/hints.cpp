@@ -1,0 +1,97 @@
+#include "player/shell/hints.h"
+
+#include "player/assets/fonts.h"
+#include "player/shell/page_window.h"
+#include "player/shell/player.h"
+#include "util/code_page.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QPalette>
+#include <QProxyStyle>
+#include <QToolTip>
+#include <QWidget>
+
+namespace morvane {
+namespace {
+
+// The application's style with the project's pause before a hint shows.
+class HintPauseStyle : public QProxyStyle {
+ public:
+  HintPauseStyle(const QString& base, int pause_ms) : QProxyStyle(base), m_pause(pause_ms) {}
+
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_ToolTip_WakeUpDelay) return m_pause;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  int m_pause;
+};
+
+bool InPageWindow(const QWidget* widget) {
+  return widget && dynamic_cast<const TQMForm*>(widget->window()) != nullptr;
+}
+
+}  // namespace
+
+QString HintOf(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    if (!w->toolTip().isEmpty()) return w->toolTip();
+    if (w->isWindow()) break;
+  }
+  return QString();
+}
+
+HintHandler::HintHandler(Player& player) : m_player(player) {
+  const ProjectOptions& o = player.project().options;
+  QPalette palette = QToolTip::palette();
+  palette.setColor(QPalette::ToolTipBase,
+                   QColor(o.hint_colour.r, o.hint_colour.g, o.hint_colour.b));
+  palette.setColor(QPalette::ToolTipText,
+                   QColor(o.hint_text_colour.r, o.hint_text_colour.g, o.hint_text_colour.b));
+  QToolTip::setPalette(palette);
+  QToolTip::setFont(WindowsFont("Tahoma", 8, 0, player.code_page()));
+  if (QStyle* style = QApplication::style()) {
+    int pause = std::max(player.project().hint_pause, 0);
+    QApplication::setStyle(new HintPauseStyle(style->name(), pause));
+  }
+  qApp->installEventFilter(this);
+}
+
+HintHandler::~HintHandler() {
+  if (qApp) qApp->removeEventFilter(this);
+}
+
+bool HintHandler::eventFilter(QObject* watched, QEvent* event) {
+  if (m_player.terminating() || !watched->isWidgetType()) return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  switch (event->type()) {
+    case QEvent::Enter:
+      if (InPageWindow(widget)) NoteHint(HintOf(widget));
+      break;
+    case QEvent::ToolTip: {
+      if (!InPageWindow(widget)) break;
+      QString hint = HintOf(widget);
+      if (hint.isEmpty()) break;
+      auto* help = static_cast<QHelpEvent*>(event);
+      // The project's hide pause instead of the toolkit's own.
+      QToolTip::showText(help->globalPos(), hint, widget, QRect(),
+                         std::max(m_player.project().options.hint_hide_pause, 0));
+      return true;
+    }
+    default:
+      break;
+  }
+  return false;
+}
+
+void HintHandler::NoteHint(const QString& hint) {
+  if (hint == m_current) return;
+  m_current = hint;
+  m_player.values().SetString("_hint", FromUtf8(hint.toStdString(), m_player.code_page()));
+  if (TQMForm* main = m_player.GetFormByNum(1)) m_player.RunScript(m_player.project().on_hint, *main);
+}
+
+}  // namespace morvane
