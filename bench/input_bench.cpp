@@ -17,7 +17,9 @@
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMouseEvent>
+#include <QTimer>
 
 #include <time.h>
 #include <unistd.h>
@@ -137,9 +139,9 @@ int main(int argc, char** argv) {
 
   double cpu_before = ProcessCpuSeconds();
   auto idle_start = std::chrono::steady_clock::now();
-  QElapsedTimer idle;
-  idle.start();
-  while (idle.elapsed() < 5000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+  QEventLoop idle;
+  QTimer::singleShot(5000, &idle, &QEventLoop::quit);
+  idle.exec();
   double idle_s =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - idle_start).count();
   double cpu_percent = 100.0 * (ProcessCpuSeconds() - cpu_before) / idle_s;
