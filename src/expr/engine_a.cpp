@@ -360,27 +360,33 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
     heap.resize(m_steps.size());
     stack = heap.data();
   }
+  // The top of the stack stays in `acc`; stack[k] holds element k below it.
   size_t top = 0;
+  long double acc = 0;
   for (const Step& step : m_steps) {
     switch (step.op) {
       case Op::kPush:
-        stack[top++] = step.value;
+        if (top > 0) stack[top - 1] = acc;
+        acc = step.value;
+        ++top;
         continue;
       case Op::kHole:
-        stack[top++] = hole_values[step.hole];
+        if (top > 0) stack[top - 1] = acc;
+        acc = hole_values[step.hole];
+        ++top;
         continue;
       case Op::kPlus:
         continue;
       case Op::kNeg:
-        stack[top - 1] = -stack[top - 1];
+        acc = -acc;
         continue;
       case Op::kNot:
-        stack[top - 1] = stack[top - 1] == 0 ? 1 : 0;
+        acc = acc == 0 ? 1 : 0;
         continue;
       case Op::kBnot: {
-        const std::optional<int64_t> v = RoundExtended(stack[top - 1]);
+        const std::optional<int64_t> v = RoundExtended(acc);
         if (!v) return std::nullopt;
-        stack[top - 1] = static_cast<long double>(~*v);
+        acc = static_cast<long double>(~*v);
         continue;
       }
       default:
@@ -389,7 +395,9 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
     long double b;
     switch (step.right) {
       case Right::kStack:
-        b = stack[--top];
+        b = acc;
+        --top;
+        acc = stack[top - 1];
         break;
       case Right::kValue:
         b = step.value;
@@ -398,7 +406,7 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
         b = hole_values[step.hole];
         break;
     }
-    const long double a = stack[top - 1];
+    const long double a = acc;
     long double r = 0;
     switch (step.op) {
       case Op::kEq:
@@ -479,10 +487,10 @@ std::optional<double> EngineAProgram::Run(const long double* hole_values) const 
         }
       }
     }
-    stack[top - 1] = r;
+    acc = r;
   }
   if (top != 1) return std::nullopt;
-  const long double result = stack[0];
+  const long double result = acc;
   if (!std::isfinite(result) || std::fabs(result) > 1.7976931348623157e308L) return std::nullopt;
   return static_cast<double>(result);
 }
