@@ -348,7 +348,8 @@ Outcome RunEngineA(Evaluator& ev, const Plan& plan, double& result) {
   return Outcome::kValue;
 }
 
-double EngineBCached(Evaluator& ev, const std::string& t) {
+// Nothing for the evaluation error.
+std::optional<double> EngineBCached(Evaluator& ev, const std::string& t) {
   Evaluator::FastCache& cache = *ev.fast_cache();
   // Without groups engine B nests only a few levels, so its result does not
   // depend on how deep this evaluation already is.
@@ -358,8 +359,7 @@ double EngineBCached(Evaluator& ev, const std::string& t) {
     std::lock_guard lock(cache.mutex);
     const auto it = cache.engine_b.find(t);
     if (it != cache.engine_b.end()) {
-      if (!it->second) throw EvalError();
-      return *it->second;
+      return it->second;
     }
   }
   std::optional<double> result;
@@ -372,8 +372,7 @@ double EngineBCached(Evaluator& ev, const std::string& t) {
     if (cache.engine_b.size() >= Evaluator::FastCache::kMaxResults) cache.engine_b.clear();
     cache.engine_b.emplace(t, result);
   }
-  if (!result) throw EvalError();
-  return *result;
+  return result;
 }
 
 std::optional<double> RunEngineB(Evaluator& ev, const Plan& plan) {
