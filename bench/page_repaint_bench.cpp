@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
   morvane::testing::ProjectGenerator generator(11,
                                                morvane::testing::ProjectGenerator::Style::kTypical);
   morvane::Project project = generator.Generate(1, 500);
+  project.display_flags.clear();  // the screen as it is
+  project.databases.clear();      // no database engine to provide
   morvane::Page& page = project.pages[0];
   page.client_width = 1024;
   page.client_height = 768;

@@ -80,9 +80,11 @@ void EventDispatch::AddPage(TQMForm& form) {
   m_surfaces.insert(&surface, &form);
   form.setMouseTracking(true);
   surface.setMouseTracking(true);
-  for (PageObjectItem* item : form.objects().objects()) {
-    if (QWidget* w = item->AsWidget()) Attach(*item, *w);
-  }
+  // Pages build their objects when first shown or looked at; each is
+  // attached as it comes.
+  form.objects().ForEachObject([this](PageObjectItem& item) {
+    if (QWidget* w = item.AsWidget()) Attach(item, *w);
+  });
   if (auto* timer = qobject_cast<QTimer*>(form.objects().FindComponent("LBRefresh"))) {
     timer->setSingleShot(true);
     QPointer<TQMForm> page(&form);

@@ -16,10 +16,12 @@
 #include "player/shell/player.h"
 #include "util/ascii_case.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -62,6 +64,27 @@ std::string PictureExtension(std::string_view name) {
   return std::string(ext);
 }
 
+// Objects that work unseen are built with the page; the others wait.
+bool BuiltWithPage(ObjectKind kind) {
+  return kind == ObjectKind::Timer || kind == ObjectKind::Sound;
+}
+
+// Builds a page's waiting objects when its surface is first polished: shown,
+// grabbed or rendered.
+class PolishWatch : public QObject {
+ public:
+  PolishWatch(const PageObjects& objects, QObject* parent) : QObject(parent), m_objects(objects) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Polish) m_objects.EnsureBuilt();
+    return false;
+  }
+
+ private:
+  const PageObjects& m_objects;
+};
+
 std::optional<std::string> ReadHostFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -80,9 +103,23 @@ std::string FreshObjectName(ObjectKind kind) {
 PageObjects::PageObjects(Player& player, TQMForm& form, QWidget& surface)
     : m_player(player), m_form(form), m_surface(surface) {}
 
+PageObjects::~PageObjects() {
+  if (m_polish_watch) {
+    m_surface.removeEventFilter(m_polish_watch);
+    delete m_polish_watch;
+  }
+}
+
 void PageObjects::Register(QObject& component, std::string_view name) {
+  if (m_waiting) m_named_while_waiting.insert(Lower(name));
   NameComponent(component, name);
   m_by_name[Lower(name)] = &component;
+}
+
+void PageObjects::Name(QObject& component, std::string_view name) {
+  NameComponent(component, name);
+  std::string key = Lower(name);
+  if (!m_named_while_waiting.contains(key)) m_by_name[key] = &component;
 }
 
 void PageObjects::AddObject(PageObjectItem& item, std::string_view number) {
@@ -92,6 +129,8 @@ void PageObjects::AddObject(PageObjectItem& item, std::string_view number) {
 }
 
 void PageObjects::Forget(std::string_view name) {
+  // A waiting page would bring a forgotten early object back when it builds.
+  EnsureBuilt();
   auto it = m_by_name.find(Lower(name));
   if (it == m_by_name.end()) return;
   QObject* component = it->second;
@@ -106,19 +145,83 @@ void PageObjects::Forget(std::string_view name) {
 }
 
 QObject* PageObjects::FindComponent(std::string_view name) const {
+  if (m_waiting && m_waiting_names.contains(Lower(name))) EnsureBuilt();
   auto it = m_by_name.find(Lower(name));
   return it == m_by_name.end() ? nullptr : it->second;
 }
 
 PageObjectItem* PageObjects::FindObject(std::string_view number) const {
+  if (m_waiting && m_waiting_names.contains("obj" + Lower(number))) EnsureBuilt();
   auto it = m_by_number.find(Lower(number));
   return it == m_by_number.end() ? nullptr : it->second;
 }
 
 void PageObjects::Build(const Page& page) {
+  m_page = &page;
   BuildFixedComponents(page);
   BuildTemplates();
-  for (const PageObject& o : page.objects) BuildObject(o, page);
+  m_early.assign(page.objects.size(), nullptr);
+  for (size_t i = 0; i < page.objects.size(); ++i) {
+    const PageObject& o = page.objects[i];
+    if (!BuiltWithPage(o.kind)) {
+      const std::string n = Lower(o.name);
+      m_waiting_names.insert("obj" + n);
+      if (o.kind == ObjectKind::Video) {
+        for (const char* prefix : {"fil", "trk", "img"}) m_waiting_names.insert(prefix + n);
+      }
+      if (o.kind == ObjectKind::Plugin) m_waiting_names.insert("p" + n);
+      continue;
+    }
+    size_t before = m_objects.size();
+    BuildObject(page.objects[i], page);
+    if (m_objects.size() > before) m_early[i] = m_objects.back();
+  }
+  m_waiting = true;
+  m_polish_watch = new PolishWatch(*this, nullptr);
+  m_surface.installEventFilter(m_polish_watch);
+}
+
+void PageObjects::ForEachObject(std::function<void(PageObjectItem&)> each) {
+  for (PageObjectItem* item : m_objects) each(*item);
+  m_on_built.push_back(std::move(each));
+}
+
+void PageObjects::EnsureBuilt() const {
+  // Look-ups are const for their callers; building the waiting objects
+  // changes what they find, not what the page is.
+  if (m_waiting) const_cast<PageObjects*>(this)->BuildWaiting();
+}
+
+void PageObjects::BuildWaiting() {
+  m_waiting = false;
+  if (m_polish_watch) {
+    m_surface.removeEventFilter(m_polish_watch);
+    m_polish_watch->deleteLater();
+    m_polish_watch = nullptr;
+  }
+  // Objects added while waiting come after the package's.
+  std::vector<PageObjectItem*> added;
+  for (PageObjectItem* item : m_objects) {
+    if (std::find(m_early.begin(), m_early.end(), item) == m_early.end()) added.push_back(item);
+  }
+  m_objects.clear();
+  const Page& page = *m_page;
+  for (size_t i = 0; i < page.objects.size(); ++i) {
+    const PageObject& o = page.objects[i];
+    if (PageObjectItem* early = m_early[i]) {
+      // Named again in package order, so a later object of the same name wins
+      // as it did when everything was built at once.
+      Name(*early->AsObject(), "OBJ" + o.name);
+      if (!m_named_while_waiting.contains("obj" + Lower(o.name))) m_by_number[Lower(o.name)] = early;
+      m_objects.push_back(early);
+    } else if (!BuiltWithPage(o.kind)) {
+      BuildObject(o, page);
+    }
+  }
+  m_objects.insert(m_objects.end(), added.begin(), added.end());
+  m_early.clear();
+  m_named_while_waiting.clear();
+  m_waiting_names.clear();
 }
 
 void PageObjects::BuildFixedComponents(const Page& page) {
@@ -203,9 +306,10 @@ void PageObjects::BuildObject(const PageObject& o, const Page& page) {
     w.setProperty("DoubleBuffered", page.options.double_buffered);
   };
   auto add = [&](PageObjectItem* item) {
-    Register(*item->AsObject(), name);
+    Name(*item->AsObject(), name);
     m_objects.push_back(item);
-    m_by_number[Lower(o.name)] = item;
+    if (!m_named_while_waiting.contains(Lower(name))) m_by_number[Lower(o.name)] = item;
+    for (const auto& each : m_on_built) each(*item);
   };
 
   switch (o.kind) {
@@ -415,21 +519,21 @@ void PageObjects::BuildObject(const PageObject& o, const Page& page) {
       add(s);
       auto* track = new QSlider(Qt::Horizontal, &m_surface);
       track->setVisible(false);
-      Register(*track, "SND" + o.name);
+      Name(*track, "SND" + o.name);
       if (o.play_with_page_start) {
         auto* start = new QTimer(&m_form);
         start->setSingleShot(true);
         start->setInterval(1);
-        Register(*start, "TIM" + name);
+        Name(*start, "TIM" + name);
       }
       Inert(o);
       return;
     }
     case ObjectKind::Video: {
-      Register(*new QObject(&m_form), "FIL" + o.name);
+      Name(*new QObject(&m_form), "FIL" + o.name);
       auto* track = new QSlider(Qt::Horizontal, &m_surface);
       track->setVisible(false);
-      Register(*track, "TRK" + o.name);
+      Name(*track, "TRK" + o.name);
       auto* v = new TQMVideo(o, &m_surface);
       v->Loop = o.loop;
       v->PlayWithPageStart = o.play_with_page_start;
@@ -453,7 +557,7 @@ void PageObjects::BuildObject(const PageObject& o, const Page& page) {
       }
       still->setVisible(true);
       still->raise();
-      Register(*still, "IMG" + o.name);
+      Name(*still, "IMG" + o.name);
       v->Stl = still;
       v->setVisible(o.visible && o.play_with_page_start);
       add(v);
@@ -491,7 +595,7 @@ void PageObjects::BuildObject(const PageObject& o, const Page& page) {
       auto* service = new QTimer(&m_form);
       service->setSingleShot(true);
       service->setInterval(1);
-      Register(*service, "P" + o.name);
+      Name(*service, "P" + o.name);
       p->setVisible(o.visible);
       add(p);
       Inert(o);

@@ -134,7 +134,8 @@ void TQMForm::ApplyPageGeometry() {
   if (o.alpha_blend) setWindowOpacity(std::clamp(m_page.alpha, 0, 255) / 255.0);
   if (o.colour_key) {
     setAttribute(Qt::WA_TranslucentBackground, false);
-    UpdateColourKeyMask();
+    // A hidden page gets its mask when it is shown, with its objects built.
+    if (isVisible()) UpdateColourKeyMask();
   }
 }
 
@@ -187,6 +188,7 @@ void TQMForm::resizeEvent(QResizeEvent* event) {
 void TQMForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous() || m_player.terminating()) return;
+  if (m_look.colour_key) UpdateColourKeyMask();
   m_player.trace().Write("show", {{"page", m_number}});
   m_closing_state.clear();
   // Headless there is no window manager to activate what is shown.

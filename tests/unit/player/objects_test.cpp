@@ -257,6 +257,34 @@ TEST_F(LoadedPlayer, NamesAreFoundIgnoringCase) {
   EXPECT_EQ(FreshObjectName(ObjectKind::Plugin), "new_quillmere_new_mplugin");
 }
 
+TEST_F(LoadedPlayer, ObjectsOfAPageNeverShownAreDrawnAndFound) {
+  struct Case {
+    bool draw_first;  // the page's picture before any look-up, or after
+  };
+  for (Case c : {Case{true}, Case{false}}) {
+    Load("objects-unseen");
+    ASSERT_TRUE(m_started);
+    TQMForm* hidden = m_player->GetFormByNum(2);
+    ASSERT_FALSE(hidden->isVisible());
+    auto look_up = [&] {
+      PageObjects& page = hidden->objects();
+      EXPECT_NE(page.FindComponent("obj3"), nullptr);
+      auto* text = dynamic_cast<TQMText*>(page.FindObject("1"));
+      ASSERT_NE(text, nullptr);
+      EXPECT_EQ(text->parentWidget(), &hidden->surface());
+      // Package order, the timer among the others.
+      ASSERT_EQ(page.objects().size(), 3u);
+      EXPECT_EQ(page.objects()[1]->kind(), ObjectKind::Timer);
+      EXPECT_EQ(page.objects()[2]->kind(), ObjectKind::Shape);
+    };
+    if (!c.draw_first) look_up();
+    QImage picture = hidden->Picture();
+    EXPECT_EQ(picture.pixel(75, 35), qRgb(0, 0, 255)) << c.draw_first;
+    if (c.draw_first) look_up();
+    TearDown();
+  }
+}
+
 TEST_F(LoadedPlayer, ExpressionsReadObjectsOfTheCurrentPage) {
   Load("objects");
   ASSERT_TRUE(m_started);
