@@ -94,7 +94,11 @@ std::vector<std::string_view> SplitStringArguments(std::string_view text, int co
 }
 
 bool HasEscapeOrMarker(std::string_view text) {
-  // One pass over the bytes: most texts are short, and two searches cost more.
+  // Most texts are short, and for them one pass over the bytes costs less
+  // than two searches.
+  if (text.size() > 64) {
+    return text.find('\\') != std::string_view::npos || text.find("$!#~") != std::string_view::npos;
+  }
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\') return true;
     if (text[i] == '$' && text.substr(i, 4) == "$!#~") return true;
