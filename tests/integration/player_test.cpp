@@ -363,3 +363,29 @@ TEST_F(PlayerRun, DeclaredDatabaseBringsItsEngineLibrary) {
       << lines[0];
   EXPECT_FALSE(fs::exists(library));
 }
+
+TEST_F(PlayerRun, PageWindowsByNameMinimizeRestoreAndHints) {
+  fs::path vars = m_dir / "vars.json";
+  fs::path input = m_dir / "input.txt";
+  // Over the button with a hint, then over the bare page.
+  std::ofstream(input) << "wait 100\nmove 20 20\nwait 50\nmove 150 80\nwait 50\n";
+  EXPECT_EQ(Run(kFixtures + "/page-actions", "--quit-after 1500 --input " +
+                                                 Quote(input.string()) + " --dump-vars " +
+                                                 Quote(vars.string())),
+            1);
+  // A name that is no page does nothing; the modal page closes itself and
+  // the script goes on after it.
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{
+                              R"({"event":"show","page":1})", R"({"event":"show","page":2})",
+                              R"({"event":"hide","page":2})", R"({"event":"show","page":3})",
+                              R"({"event":"hide","page":3})", R"({"event":"minimize"})",
+                              R"({"event":"restore"})", R"({"event":"exit","code":1})"}));
+  const std::string dump = ReadText(vars);
+  // Centred on the 800 x 600 offscreen screen: (800 - 204) / 2 with the frame.
+  for (const char* entry : {R"("second_closed": "1")", R"("left": "298")", R"("modal_shown": "1")",
+                            R"("after_modal": "1")", R"("minimized": "1")",
+                            R"("restored": "1")"}) {
+    EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
+  }
+  EXPECT_TRUE(DumpHas(dump, "strings", R"("hints": "[Press for help][]")")) << dump;
+}

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QProxyStyle>
 #include <QToolTip>
@@ -57,6 +58,13 @@ HintHandler::HintHandler(Player& player) : m_player(player) {
     int pause = std::max(player.project().hint_pause, 0);
     QApplication::setStyle(new HintPauseStyle(style->name(), pause));
   }
+  Watch();
+}
+
+void HintHandler::Watch() {
+  // The filter installed last sees the events first: others may consume the
+  // moves they track.
+  qApp->removeEventFilter(this);
   qApp->installEventFilter(this);
 }
 
@@ -71,6 +79,17 @@ bool HintHandler::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Enter:
       if (InPageWindow(widget)) NoteHint(HintOf(widget));
       break;
+    case QEvent::MouseMove: {
+      // A move that a child leaves to its parents reaches this filter once
+      // per widget: the hint is that of the widget under the pointer, not of
+      // the one that got the event.
+      if (!InPageWindow(widget)) break;
+      QWidget* window = widget->window();
+      QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      QWidget* under = window->childAt(window->mapFromGlobal(global));
+      NoteHint(HintOf(under ? under : window));
+      break;
+    }
     case QEvent::ToolTip: {
       if (!InPageWindow(widget)) break;
       QString hint = HintOf(widget);

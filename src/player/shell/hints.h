@@ -17,6 +17,9 @@ class HintHandler : public QObject {
   // Call once the project is read and before the page windows exist.
   explicit HintHandler(Player& player);
   ~HintHandler() override;
+  // Puts the handler before every other application-wide event filter; call
+  // again once the pages and their objects exist.
+  void Watch();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -217,6 +217,7 @@ void TQMForm::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous() || m_player.terminating()) return;
   m_player.trace().Write("hide", {{"page", m_number}});
+  m_player.NotePageHidden(m_number);
   if (m_closing_state == "close") return;
   m_closing_state = "hide";
   m_player.values().SetBoolean("_close", true);
@@ -260,7 +261,11 @@ void TQMForm::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
     m_player.NoteActivePage(m_number);
   }
-  if (event->type() == QEvent::WindowStateChange && !m_player.terminating()) {
+  // The player's own minimize and restore note the new state themselves; a
+  // window system that echoes them later would count them twice. Headless
+  // nobody else changes a window's state.
+  if (event->type() == QEvent::WindowStateChange && event->spontaneous() &&
+      !m_player.headless() && !m_player.terminating()) {
     m_player.NoteWindowStates();
   }
 }

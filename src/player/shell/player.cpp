@@ -239,6 +239,7 @@ bool Player::Start() {
     if (kind == 3) m_drag_by_background = false;
   }
   for (auto& form : m_pages) form->ApplyPageGeometry();
+  m_hints->Watch();
   load_window.reset();
 
   if (m_pages.empty()) {
@@ -347,6 +348,23 @@ int Player::CurrentPage() {
     if (ok) m_current_page = n;
   }
   return m_current_page;
+}
+
+void Player::NoteActivePage(int page) {
+  m_current_page = page;
+  std::erase(m_activation_order, page);
+  m_activation_order.push_back(page);
+}
+
+void Player::NotePageHidden(int page) {
+  if (!m_options.headless || m_terminating || CurrentPage() != page) return;
+  for (auto it = m_activation_order.rbegin(); it != m_activation_order.rend(); ++it) {
+    TQMForm* form = GetFormByNum(*it);
+    if (*it == page || !form || !form->isVisible()) continue;
+    form->activateWindow();
+    NoteActivePage(*it);
+    return;
+  }
 }
 
 int Player::PageNumberByName(std::string_view name) const {

@@ -83,7 +83,10 @@ class Player {
   // The page of the active window when it is a page window (remembered), else
   // the last one remembered; 0 before any page was active.
   int CurrentPage();
-  void NoteActivePage(int page) { m_current_page = page; }
+  void NoteActivePage(int page);
+  // Headless: a hidden page that was the active one hands the activation to
+  // the visible page window activated before it, as a window manager would.
+  void NotePageHidden(int page);
   // 1-based; -1 when no page has that name (ignoring case).
   int PageNumberByName(std::string_view name) const;
   // `GoGoToPage`: the current page's bounds go to the named page, which is
@@ -184,6 +187,7 @@ class Player {
   std::vector<std::string> m_extracted;  // host paths written at start
   ScriptRunner m_script_runner;
   int m_current_page = 0;
+  std::vector<int> m_activation_order;  // pages, the last activated last
   bool m_drag_by_background = false;
   bool m_minimize_on_close = false;
   bool m_app_minimized = false;
