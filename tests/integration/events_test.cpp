@@ -1,6 +1,9 @@
 // Drives the real player headless with input files and checks which event
 // scripts ran, in which order, and what they left in the variables.
 
+#include <QColor>
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -45,7 +48,8 @@ class EventsRun : public ::testing::Test {
 
   // Plays the input steps on the fixture; the player ends after the last
   // step's effects, at the quit time.
-  void Play(const std::string& fixture, const std::string& steps, int quit_after_ms = 1500) {
+  void Play(const std::string& fixture, const std::string& steps, int quit_after_ms = 1500,
+            const std::string& options = "") {
     fs::path input = m_dir / "input.txt";
     std::ofstream(input) << steps;
     std::string command =
@@ -53,8 +57,8 @@ class EventsRun : public ::testing::Test {
         Quote(kBinaryDir + "/morvane-player-bare") + " --headless --trace " +
         Quote((m_dir / "trace.jsonl").string()) + " --dump-vars " +
         Quote((m_dir / "vars.json").string()) + " --input " + Quote(input.string()) +
-        " --quit-after " + std::to_string(quit_after_ms) + " " + Quote(kFixtures + "/" + fixture) +
-        " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
+        " --quit-after " + std::to_string(quit_after_ms) + " " + options + " " +
+        Quote(kFixtures + "/" + fixture) + " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
         Quote((m_dir / "stderr.txt").string());
     int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << command;
@@ -129,6 +133,29 @@ TEST_F(EventsRun, EditsFilterTypedAndPastedText) {
   EXPECT_EQ(Str("ch21"), "cccccc");
   EXPECT_EQ(Str("22"), "7812");
   EXPECT_EQ(Str("ch22"), "ccccc");
+}
+
+TEST_F(EventsRun, EditsShowHoverAndFocusColoursAndKeepFocusColoursUnderThePointer) {
+  fs::path shots = m_dir / "shots";
+  Play("events",
+       "move 200 150\nwait 20\nshot hover\n"
+       "click 200 150\nwait 20\nshot focus\n"
+       "move 390 150\nmove 200 150\nmove 390 150\nwait 20\nshot kept\n"
+       "click 390 290\nwait 20\nshot normal\n",
+       1000, "--screenshot " + Quote(shots.string()));
+  struct Case {
+    const char* shot;
+    QColor background;
+  };
+  const Case cases[] = {{"hover", QColor(255, 255, 0)},
+                        {"focus", QColor(0, 255, 0)},
+                        {"kept", QColor(0, 255, 0)},
+                        {"normal", QColor(255, 255, 255)}};
+  for (const Case& c : cases) {
+    QImage shot(QString::fromStdString((shots / (std::string(c.shot) + ".png")).string()));
+    ASSERT_FALSE(shot.isNull()) << c.shot;
+    EXPECT_EQ(shot.pixelColor(240, 155), c.background) << c.shot;
+  }
 }
 
 TEST_F(EventsRun, TimersStopAfterTheirLoopsAndCountAgainWhenRestarted) {
