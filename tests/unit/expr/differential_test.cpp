@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <limits>
 #include <random>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "expr_fixture.h"
 
@@ -248,6 +252,37 @@ TEST(FastPathAgreesWithReference, GeneratedExpressions) {
   // Most of them must really have taken the fast way.
   const Evaluator::FastStats stats = fast.evaluator->fast_stats();
   EXPECT_GT(stats.fast, stats.fallback) << stats.fast << " fast, " << stats.fallback << " not";
+}
+
+// Threads share the plans of one evaluator and the places the plans have
+// found, while another thread moves the index they read: every read must
+// come from the element the index named, never from another.
+TEST(FastPath, ThreadsShareItsPlansAndPlaces) {
+  ExprWorld w(EvalMode::kFast);
+  for (int k = 0; k < 8; ++k) {
+    w.values.SetNumber("x[" + std::to_string(k) + "]", k);
+    w.values.SetString("s[" + std::to_string(k) + "]", std::to_string(k));
+  }
+  w.values.SetNumber("i", 2);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int n = 0; !stop; ++n) w.values.SetNumber("i", n % 2 == 0 ? 2 : 5);
+  });
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 3; ++t) {
+    readers.emplace_back([&] {
+      for (int n = 0; n < 20000; ++n) {
+        const double number = w.evaluator->Number("#x[#i]");
+        const std::string text = w.evaluator->String("$s[#i]");
+        if ((number != 2 && number != 5) || (text != "2" && text != "5")) ++wrong;
+      }
+    });
+  }
+  for (std::thread& reader : readers) reader.join();
+  stop = true;
+  writer.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
