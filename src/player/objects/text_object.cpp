@@ -66,24 +66,44 @@ void TQMText::resizeEvent(QResizeEvent* event) {
 void TQMText::paintEvent(QPaintEvent*) {
   QPainter p(this);
   if (!m_transparent) p.fillRect(rect(), m_background);
-  QRect area = rect();
-  if (m_layout == 2 || m_layout == 3) {
-    if (m_text_height < 0) m_text_height = TextRect(area).height();
-    int text_height = m_text_height;
-    int offset = height() - text_height;
-    area.translate(0, m_layout == 3 ? offset : offset / 2);
+  if (m_caption.isEmpty()) return;
+  const int flags = TextFlags();
+  DrawnCaption wanted;
+  wanted.size = size();
+  wanted.caption = m_caption;
+  wanted.font = font();
+  wanted.colour = m_font_colour.rgba();
+  wanted.flags = flags;
+  wanted.right_to_left = m_right_to_left;
+  wanted.layout = m_layout;
+  wanted.enabled = isEnabled();
+  if (m_drawn.image.isNull() || !m_drawn.same(wanted)) {
+    const qreal ratio = devicePixelRatioF();
+    QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter text(&image);
+    QRect area = rect();
+    if (m_layout == 2 || m_layout == 3) {
+      if (m_text_height < 0) m_text_height = TextRect(area).height();
+      int offset = height() - m_text_height;
+      area.translate(0, m_layout == 3 ? offset : offset / 2);
+    }
+    text.setFont(font());
+    if (m_right_to_left) text.setLayoutDirection(Qt::RightToLeft);
+    if (!wanted.enabled) {
+      text.setPen(classic::kHighlight);
+      text.drawText(area.translated(1, 1), flags, m_caption);
+      text.setPen(classic::kShadow);
+    } else {
+      text.setPen(m_font_colour);
+    }
+    text.drawText(area, flags, m_caption);
+    text.end();
+    wanted.image = std::move(image);
+    m_drawn = std::move(wanted);
   }
-  p.setFont(font());
-  int flags = TextFlags();
-  if (m_right_to_left) p.setLayoutDirection(Qt::RightToLeft);
-  if (!isEnabled()) {
-    p.setPen(classic::kHighlight);
-    p.drawText(area.translated(1, 1), flags, m_caption);
-    p.setPen(classic::kShadow);
-  } else {
-    p.setPen(m_font_colour);
-  }
-  p.drawText(area, flags, m_caption);
+  p.drawImage(0, 0, m_drawn.image);
 }
 
 }  // namespace morvane

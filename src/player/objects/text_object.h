@@ -6,6 +6,8 @@
 
 #include "player/objects/page_object.h"
 
+#include <QFont>
+#include <QImage>
 #include <QWidget>
 
 namespace morvane {
@@ -48,6 +50,26 @@ class TQMText : public QWidget, public PageObjectItem {
   bool m_right_to_left = false;
   QColor m_font_colour{0, 0, 0}, m_background{240, 240, 240};
   mutable int m_text_height = -1;  // of the caption laid out at the width; -1 stale
+
+  // The caption as last drawn, kept with everything that shaped it: laying
+  // out and drawing text costs far more than copying its pixels.
+  struct DrawnCaption {
+    QImage image;
+    QSize size;
+    QString caption;
+    QFont font;
+    QRgb colour = 0;
+    int flags = 0;
+    int layout = 0;
+    bool enabled = true;
+    bool right_to_left = false;
+    bool same(const DrawnCaption& o) const {
+      return size == o.size && colour == o.colour && flags == o.flags && layout == o.layout &&
+             enabled == o.enabled && right_to_left == o.right_to_left && caption == o.caption &&
+             font == o.font;
+    }
+  };
+  DrawnCaption m_drawn;
 };
 
 }  // namespace morvane
