@@ -1,5 +1,7 @@
 #include "player/objects/picture_reader.h"
 
+#include "player/objects/metafile_reader.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -33,8 +35,17 @@ PictureData ReadPicture(std::string_view bytes) {
                                     {"bmp", PictureData::kBitmap},
                                     {"png", PictureData::kPng},
                                     {"gif", PictureData::kGif},
+                                    {"", PictureData::kMetafile},
                                     {"ico", PictureData::kIcon}};
   for (const Reader& r : kReaders) {
+    if (r.format == PictureData::kMetafile) {
+      if (!LooksLikeMetafile(bytes)) continue;
+      QImage image = ReadMetafile(bytes);
+      if (image.isNull()) continue;
+      out.format = r.format;
+      out.image = std::move(image);
+      return out;
+    }
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, r.name);

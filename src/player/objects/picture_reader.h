@@ -1,8 +1,8 @@
 #pragma once
 
 // Image pictures: the readers are tried in the order JPEG, BMP, PNG, GIF,
-// icon. Windows metafiles have no reader here; such a picture (and anything
-// else no reader understands) gives an empty picture.
+// Windows metafile (WMF or EMF), icon. A picture no reader understands gives
+// an empty picture.
 
 #include <QByteArray>
 #include <QImage>
@@ -12,7 +12,7 @@
 namespace morvane {
 
 struct PictureData {
-  enum Format { kNone, kJpeg, kBitmap, kPng, kGif, kIcon };
+  enum Format { kNone, kJpeg, kBitmap, kPng, kGif, kMetafile, kIcon };
   Format format = kNone;
   QImage image;       // the first frame
   QByteArray frames;  // the file again when it is a GIF of more than one frame

@@ -142,6 +142,79 @@ TEST(Pictures, EveryKindOrNothing) {
   }
 }
 
+std::string Le16(int v) {
+  return {char(v & 0xFF), char((v >> 8) & 0xFF)};
+}
+std::string Le32(uint32_t v) {
+  return Le16(int(v & 0xFFFF)) + Le16(int(v >> 16));
+}
+// A 16-bit metafile record: its size in words, its function, its words.
+std::string WmfRecord(int function, std::vector<int> words) {
+  std::string r = Le32(uint32_t(3 + words.size())) + Le16(function);
+  for (int w : words) r += Le16(w);
+  return r;
+}
+// A placeable 16-bit metafile of w x h logical units at 96 to the inch.
+std::string Wmf(int w, int h, const std::string& records) {
+  std::string s = Le32(0x9AC6CDD7) + Le16(0) + Le16(0) + Le16(0) + Le16(w) + Le16(h) + Le16(96) +
+                  Le32(0) + Le16(0);
+  s += Le16(1) + Le16(9) + Le16(0x0300) + Le32(0) + Le16(2) + Le32(0) + Le16(0);
+  return s + records + WmfRecord(0, {});
+}
+std::string EmfRecord(uint32_t type, std::vector<uint32_t> values) {
+  std::string r = Le32(type) + Le32(uint32_t(8 + 4 * values.size()));
+  for (uint32_t v : values) r += Le32(v);
+  return r;
+}
+// An enhanced metafile whose bounds are w x h device pixels.
+std::string Emf(int w, int h, const std::string& records) {
+  std::string body = records + EmfRecord(14, {0, 16, 20});
+  std::string s = Le32(1) + Le32(88) + Le32(0) + Le32(0) + Le32(uint32_t(w - 1)) +
+                  Le32(uint32_t(h - 1)) + std::string(16, '\0') + " EMF" + Le32(0x10000) +
+                  Le32(uint32_t(88 + body.size())) + Le32(0) + Le16(2) + Le16(0) +
+                  std::string(28, '\0');
+  return s + body;
+}
+
+TEST(Pictures, MetafilesAreDrawn) {
+  // A red rectangle without a pen over the left half.
+  const std::string wmf = Wmf(40, 20,
+                              WmfRecord(0x02FC, {0, 0x00FF, 0, 0}) + WmfRecord(0x012D, {0}) +
+                                  WmfRecord(0x02FA, {5, 0, 0, 0, 0}) + WmfRecord(0x012D, {1}) +
+                                  WmfRecord(0x041B, {20, 20, 0, 0}));
+  // A blue ellipse filling the picture, the stock null pen.
+  const std::string emf =
+      Emf(30, 20,
+          EmfRecord(39, {1, 0, 0x00FF0000, 0}) + EmfRecord(37, {1}) +
+              EmfRecord(37, {0x80000008}) + EmfRecord(42, {0, 0, 30, 20}));
+  struct Case {
+    std::string bytes;
+    QSize size;
+    QPoint painted, clear;
+    QRgb colour;
+  };
+  const Case cases[] = {
+      {wmf, {40, 20}, {5, 10}, {30, 10}, qRgb(255, 0, 0)},
+      {emf, {30, 20}, {15, 10}, {1, 1}, qRgb(0, 0, 255)},
+      // A record cut short is not drawn.
+      {wmf.substr(0, wmf.size() - 9), {40, 20}, {-1, -1}, {5, 10}, 0},
+  };
+  for (const Case& c : cases) {
+    PictureData picture = ReadPicture(c.bytes);
+    ASSERT_EQ(picture.format, PictureData::kMetafile);
+    EXPECT_EQ(picture.image.size(), c.size);
+    if (c.painted.x() >= 0) {
+      EXPECT_EQ(picture.image.pixel(c.painted), c.colour);
+    }
+    EXPECT_EQ(qAlpha(picture.image.pixel(c.clear)), 0);
+  }
+  // Broken headers: nothing, and no crash.
+  for (std::string bytes : {wmf.substr(0, 30), emf.substr(0, 60), Emf(0, 0, ""),
+                            Wmf(0, 0, ""), std::string("\xd7\xcd\xc6\x9a", 4)}) {
+    EXPECT_TRUE(ReadPicture(bytes).empty());
+  }
+}
+
 // The player on a fixture, in this process.
 class LoadedPlayer : public ::testing::Test {
  protected:
