@@ -104,6 +104,17 @@ TEST_F(EventsRun, PressAndReleaseFollowTheReleaseRule) {
   EXPECT_EQ(Num("_btn"), "1");
 }
 
+TEST_F(EventsRun, ListBoxesClickWhenAnItemIsPickedByMouseOrKeys) {
+  Play("events",
+       "wait 50\n"
+       "click 290 126\n"  // down, then the click of the picked item
+       "key Down\nkey Down\n"
+       "key Down\n"  // already on the last item: no click
+       "dblclick 290 126\n"
+       "wait 50\n");
+  EXPECT_EQ(Str("log"), "d,c,c,c,d,c,dbl,d,c,");
+}
+
 TEST_F(EventsRun, EnterAndLeaveKeepStrictBoundsAndChildOrder) {
   Play("events",
        "move 120 65\n"  // on the left edge of button 10: not inside

@@ -833,6 +833,17 @@ bool EventDispatch::KeyDown(TQMForm& form, QKeyEvent* event) {
     Help();
     return true;
   }
+  Place at = focus ? Locate(focus) : Place{};
+  if (at.item && at.item->kind() == ObjectKind::ListBox) {
+    auto* list = static_cast<TQMListBox*>(at.item);
+    // A key that moves the list box's current item is a click of the list,
+    // as a click that picks an item is.
+    int before = list->currentRow();
+    QPointer<TQMListBox> alive(list);
+    static_cast<QObject*>(focus)->event(event);
+    if (alive && list->currentRow() != before) ListClick(*list);
+    return true;
+  }
   return false;
 }
 
