@@ -271,13 +271,12 @@ TEST_F(PlayerRun, ScriptsRunOnShowCloseAndNavigation) {
                                             Quote(vars.string()) + " --screenshot " +
                                             Quote(shots.string())),
             1);
-  EXPECT_EQ(
-      TraceLines(),
-      (std::vector<std::string>{
-          R"({"event":"show","page":1})",
-          R"({"event":"message","caption":"Question","text":"Go on?","flags":36,"result":7})",
-          R"({"event":"show","page":2})", R"({"event":"hide","page":1})",
-          R"({"event":"exit","code":1})"}));
+  EXPECT_EQ(TraceLines(),
+            (std::vector<std::string>{
+                R"({"event":"show","page":1})",
+                R"({"event":"message","caption":"Question","text":"Go on?","flags":36,"result":7})",
+                R"({"event":"show","page":2})", R"({"event":"hide","page":1})",
+                R"({"event":"exit","code":1})"}));
   const std::string dump = ReadText(vars);
   for (const char* entry : {R"("count": "2")", R"("answer": "7")", R"("seen": "1")",
                             R"("start_closed": "1")", R"("closes": "2")"}) {
@@ -292,9 +291,8 @@ TEST_F(PlayerRun, ScriptsRunOnShowCloseAndNavigation) {
 TEST_F(PlayerRun, ScriptFailuresReachTheApplicationHandler) {
   fs::path vars = m_dir / "vars.json";
   // Without an on-error script the failure is shown in its box.
-  EXPECT_EQ(Run(kFixtures + "/script-error",
-                "--quit-after 400 --dump-vars " + Quote(vars.string())),
-            1);
+  EXPECT_EQ(
+      Run(kFixtures + "/script-error", "--quit-after 400 --dump-vars " + Quote(vars.string())), 1);
   EXPECT_EQ(
       TraceLines(),
       (std::vector<std::string>{
@@ -324,14 +322,13 @@ TEST_F(PlayerRun, WorkerThreadsHandWindowActionsToTheMainThread) {
   fs::path vars = m_dir / "vars.json";
   // The main thread sleeps in the show script while the worker waits for it;
   // then the worker's page switch and its end of the program run there.
-  EXPECT_EQ(Run(kFixtures + "/worker", "--quit-after 5000 --dump-vars " + Quote(vars.string())),
-            1);
+  EXPECT_EQ(Run(kFixtures + "/worker", "--quit-after 5000 --dump-vars " + Quote(vars.string())), 1);
   EXPECT_EQ(TraceLines(), (std::vector<std::string>{
                               R"({"event":"show","page":1})", R"({"event":"show","page":2})",
                               R"({"event":"hide","page":1})", R"({"event":"exit","code":1})"}));
   const std::string dump = ReadText(vars);
-  for (const char* entry : {R"("worker_page": "1")", R"("worker_after": "2")",
-                            R"("main_done": "1")"}) {
+  for (const char* entry :
+       {R"("worker_page": "1")", R"("worker_after": "2")", R"("main_done": "1")"}) {
     EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
   }
 }
@@ -358,8 +355,7 @@ TEST_F(PlayerRun, DeclaredDatabaseBringsItsEngineLibrary) {
   std::vector<std::string> lines = TraceLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find(R"("caption":"No Engine")"), std::string::npos) << lines[0];
-  EXPECT_NE(lines[0].find("Detailed Error (10): \\nResource SQLite3 not found."),
-            std::string::npos)
+  EXPECT_NE(lines[0].find("Detailed Error (10): \\nResource SQLite3 not found."), std::string::npos)
       << lines[0];
   EXPECT_FALSE(fs::exists(library));
 }
@@ -369,9 +365,8 @@ TEST_F(PlayerRun, PageWindowsByNameMinimizeRestoreAndHints) {
   fs::path input = m_dir / "input.txt";
   // Over the button with a hint, then over the bare page.
   std::ofstream(input) << "wait 100\nmove 20 20\nwait 50\nmove 150 80\nwait 50\n";
-  EXPECT_EQ(Run(kFixtures + "/page-actions", "--quit-after 1500 --input " +
-                                                 Quote(input.string()) + " --dump-vars " +
-                                                 Quote(vars.string())),
+  EXPECT_EQ(Run(kFixtures + "/page-actions", "--quit-after 1500 --input " + Quote(input.string()) +
+                                                 " --dump-vars " + Quote(vars.string())),
             1);
   // A name that is no page does nothing; the modal page closes itself and
   // the script goes on after it.
@@ -383,8 +378,7 @@ TEST_F(PlayerRun, PageWindowsByNameMinimizeRestoreAndHints) {
   const std::string dump = ReadText(vars);
   // Centred on the 800 x 600 offscreen screen: (800 - 204) / 2 with the frame.
   for (const char* entry : {R"("second_closed": "1")", R"("left": "298")", R"("modal_shown": "1")",
-                            R"("after_modal": "1")", R"("minimized": "1")",
-                            R"("restored": "1")"}) {
+                            R"("after_modal": "1")", R"("minimized": "1")", R"("restored": "1")"}) {
     EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
   }
   EXPECT_TRUE(DumpHas(dump, "strings", R"("hints": "[Press for help][]")")) << dump;

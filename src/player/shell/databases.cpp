@@ -29,8 +29,8 @@ std::string EnsureDatabaseEngine(const DriveTable& drives, std::string_view wind
   std::filesystem::create_directories(target.parent_path(), ec);
   // Written beside its place first, so that no half-written library is ever
   // found there.
-  const std::filesystem::path part =
-      target.parent_path() / (target.filename().string() + "." + std::to_string(getpid()) + ".part");
+  const std::filesystem::path part = target.parent_path() / (target.filename().string() + "." +
+                                                             std::to_string(getpid()) + ".part");
   {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
     out.write(bytes->data(), std::streamsize(bytes->size()));
@@ -48,8 +48,7 @@ std::string EnsureDatabaseEngine(const DriveTable& drives, std::string_view wind
   return linked || there ? "" : cannot_write;
 }
 
-bool GetDB(const std::vector<TAPDatabase>& databases, std::string_view name,
-           TAPDatabase& record) {
+bool GetDB(const std::vector<TAPDatabase>& databases, std::string_view name, TAPDatabase& record) {
   for (const TAPDatabase& db : databases) {
     if (EqualsIgnoreCase(db.name, name)) {
       record = db;

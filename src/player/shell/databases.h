@@ -25,7 +25,6 @@ std::string EnsureDatabaseEngine(const DriveTable& drives, std::string_view wind
 
 // `GetDB`: the first declaration whose name equals `name` ignoring case goes
 // to `record`; when none does, `record` is left as it was and false returned.
-bool GetDB(const std::vector<TAPDatabase>& databases, std::string_view name,
-           TAPDatabase& record);
+bool GetDB(const std::vector<TAPDatabase>& databases, std::string_view name, TAPDatabase& record);
 
 }  // namespace morvane

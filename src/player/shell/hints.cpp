@@ -110,7 +110,8 @@ void HintHandler::NoteHint(const QString& hint) {
   if (hint == m_current) return;
   m_current = hint;
   m_player.values().SetString("_hint", FromUtf8(hint.toStdString(), m_player.code_page()));
-  if (TQMForm* main = m_player.GetFormByNum(1)) m_player.RunScript(m_player.project().on_hint, *main);
+  if (TQMForm* main = m_player.GetFormByNum(1))
+    m_player.RunScript(m_player.project().on_hint, *main);
 }
 
 }  // namespace morvane

@@ -4,9 +4,9 @@
 #include "package/path_macros.h"
 #include "package/source_folder.h"
 #include "package/trailer.h"
+#include "player/shell/databases.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
-#include "player/shell/databases.h"
 #include "player/shell/hints.h"
 #include "player/shell/input_playback.h"
 #include "player/shell/load_window.h"
@@ -462,8 +462,7 @@ void Player::SetApplicationMinimized(bool minimized) {
   }
 }
 
-int Player::MessageBox(std::string_view caption, std::string_view text, int flags,
-                       QWidget* owner) {
+int Player::MessageBox(std::string_view caption, std::string_view text, int flags, QWidget* owner) {
   int result = DefaultMessageBoxResult(flags);
   if (m_options.headless) {
     if (m_next_answer < m_answers.size()) result = m_answers[m_next_answer++];

@@ -55,7 +55,8 @@ PlayerStage::PlayerStage(Player& player) : m_player(player) {
   // runs the queue itself.
   m_queue.SetWake([this] {
     if (QCoreApplication* app = QCoreApplication::instance()) {
-      QMetaObject::invokeMethod(app, [this] { m_queue.Process(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          app, [this] { m_queue.Process(); }, Qt::QueuedConnection);
     }
   });
 }
@@ -244,8 +245,7 @@ std::string PlayerStage::FolderDialog(int32_t page, const FolderRequest& request
 }
 
 std::optional<uint32_t> PlayerStage::ColourDialog(int32_t page, std::optional<uint32_t> initial) {
-  return OnMain<std::optional<uint32_t>>(
-      [&] { return RunColourDialog(m_player, page, initial); });
+  return OnMain<std::optional<uint32_t>>([&] { return RunColourDialog(m_player, page, initial); });
 }
 
 FontChoice PlayerStage::FontDialog(int32_t page, const FontChoice& initial) {
