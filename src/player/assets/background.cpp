@@ -1,5 +1,7 @@
 #include "player/assets/background.h"
 
+#include "player/objects/metafile_reader.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
@@ -164,16 +166,21 @@ void Emboss(QImage& image) {
 
 QImage DecodeBackground(std::string_view bytes) {
   QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
-  for (const char* format : {"jpeg", "bmp", "png", "gif", "ico"}) {
+  auto read = [&data](const char* format) {
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
     reader.setAllocationLimit(512);  // megabytes: a hostile header cannot exhaust memory
-    QImage image = reader.read();
+    return reader.read();
+  };
+  for (const char* format : {"jpeg", "bmp", "png", "gif"}) {
+    QImage image = read(format);
     if (!image.isNull()) return image;
   }
-  return QImage();
+  QImage metafile = ReadMetafile(bytes);
+  if (!metafile.isNull()) return metafile;
+  return read("ico");
 }
 
 BackgroundFilters FiltersOfPage(const Page& page) {

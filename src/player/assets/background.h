@@ -15,8 +15,8 @@
 
 namespace morvane {
 
-// Tries the readers in the order JPEG, BMP, PNG, GIF, then icon (metafiles
-// have no reader here); a null image when none understands the bytes.
+// Tries the readers in the order JPEG, BMP, PNG, GIF, Windows metafile (WMF
+// or EMF), then icon; a null image when none understands the bytes.
 QImage DecodeBackground(std::string_view bytes);
 
 // The adjustments and filters of a background, as the page record and the

@@ -133,6 +133,32 @@ TEST(BackgroundFilters, ApplyToThePictureAsLoaded) {
   EXPECT_EQ(background.draw_style(), 0);
 }
 
+std::string Le16(int v) {
+  return {char(v & 0xFF), char((v >> 8) & 0xFF)};
+}
+std::string Le32(uint32_t v) {
+  return Le16(int(v & 0xFFFF)) + Le16(int(v >> 16));
+}
+std::string WmfRecord(int function, std::vector<int> words) {
+  std::string r = Le32(uint32_t(3 + words.size())) + Le16(function);
+  for (int w : words) r += Le16(w);
+  return r;
+}
+
+TEST(BackgroundReaders, MetafileComesBetweenGifAndIcon) {
+  // A placeable metafile of 40 x 20 at 96 to the inch: a red brush, the
+  // null pen, a rectangle over the left half.
+  std::string wmf = Le32(0x9AC6CDD7) + Le16(0) + Le16(0) + Le16(0) + Le16(40) + Le16(20) +
+                    Le16(96) + Le32(0) + Le16(0) + Le16(1) + Le16(9) + Le16(0x0300) + Le32(0) +
+                    Le16(2) + Le32(0) + Le16(0) + WmfRecord(0x02FC, {0, 0x00FF, 0, 0}) +
+                    WmfRecord(0x012D, {0}) + WmfRecord(0x02FA, {5, 0, 0, 0, 0}) +
+                    WmfRecord(0x012D, {1}) + WmfRecord(0x041B, {20, 20, 0, 0}) + WmfRecord(0, {});
+  QImage picture = DecodeBackground(wmf);
+  ASSERT_EQ(picture.size(), QSize(40, 20));
+  EXPECT_EQ(picture.pixel(5, 10), qRgb(255, 0, 0));
+  EXPECT_TRUE(DecodeBackground(wmf.substr(0, 10)).isNull());
+}
+
 // The player on a fixture, in this process.
 class LookPlayer : public ::testing::Test {
  protected:
