@@ -115,15 +115,24 @@ QFont FontOf(const std::optional<FontSpec>& spec, int code_page) {
   return font;
 }
 
-// Puts the widget at `order` in its parent's tab order, the others moving up.
-void SetTabOrder(QWidget& widget, int32_t order) {
+// Puts the widget at `order` among the page objects in its parent's tab
+// order, the others moving up.
+void SetTabOrder(PageObjects& objects, QWidget& widget, int32_t order) {
   QWidget* parent = widget.parentWidget();
   if (!parent) return;
   std::vector<QWidget*> chain;
+  auto is_object = [&](QWidget* w) {
+    return std::any_of(objects.objects().begin(), objects.objects().end(),
+                       [w](PageObjectItem* o) { return o->AsWidget() == w; });
+  };
   // The focus chain runs through the whole window; its length bounds the walk.
   QWidget* next = parent->nextInFocusChain();
   for (int guard = 0; next && next != parent && guard < 100000; ++guard) {
-    if (next->parentWidget() == parent && next != &widget) chain.push_back(next);
+    // Only objects that take the focus by tabbing have a place in the order.
+    if (next->parentWidget() == parent && next != &widget && (next->focusPolicy() & Qt::TabFocus) &&
+        is_object(next)) {
+      chain.push_back(next);
+    }
     next = next->nextInFocusChain();
   }
   const size_t at = size_t(std::clamp<int64_t>(order, 0, int64_t(chain.size())));
@@ -559,8 +568,8 @@ void ImageAction(Player& player, TQMImage& image, int32_t code, Arguments& a) {
 }
 
 // The rows every visual object shares (1 to 13).
-bool VisualAction(Player& player, PageObjectItem& item, QWidget& widget, int32_t code,
-                  Arguments& a) {
+bool VisualAction(Player& player, PageObjects& objects, PageObjectItem& item, QWidget& widget,
+                  int32_t code, Arguments& a) {
   auto* shape = dynamic_cast<TQMShape*>(&item);
   switch (code) {
     case 1:
@@ -665,7 +674,7 @@ bool VisualAction(Player& player, PageObjectItem& item, QWidget& widget, int32_t
       if (dynamic_cast<TQMEdit*>(&item) || dynamic_cast<TQMButton*>(&item) ||
           dynamic_cast<TQMBrowser*>(&item)) {
         const int32_t order = a.N(0);
-        SetTabOrder(widget, order);
+        SetTabOrder(objects, widget, order);
         if (auto* b = dynamic_cast<TQMBrowser*>(&item)) b->tab_order = order;
       }
       return true;
@@ -694,7 +703,7 @@ void Apply(Player& player, PageObjects& objects, PageObjectItem& item, const std
   }
   QWidget* widget = item.AsWidget();
   if (!widget) return;
-  if (VisualAction(player, item, *widget, code, a)) return;
+  if (VisualAction(player, objects, item, *widget, code, a)) return;
   if (auto* text = dynamic_cast<TQMText*>(&item)) {
     TextAction(player, *text, code, a);
   } else if (auto* edit = dynamic_cast<TQMEdit*>(&item)) {

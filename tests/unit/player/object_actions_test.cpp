@@ -229,6 +229,21 @@ TEST_F(ActionsPlayer, TextsColoursAndFonts) {
   EXPECT_EQ(edit->frame_spec().bevel_kind, 3);
   Act("3", "38(1)");
   EXPECT_TRUE(button->isDefault());
+  // Tab order 0 puts the button before the edit made ahead of it.
+  auto tab_index = [&](QWidget* w) {
+    QWidget* surface = w->parentWidget();
+    int i = 0;
+    for (QWidget* next = surface->nextInFocusChain(); next != surface && i < 1000;
+         next = next->nextInFocusChain(), ++i) {
+      if (next == w) return i;
+    }
+    return -1;
+  };
+  ASSERT_LT(tab_index(edit), tab_index(button));
+  Act("3", "27(0)");
+  EXPECT_LT(tab_index(button), tab_index(edit));
+  Act("3", "27(99)");
+  EXPECT_LT(tab_index(edit), tab_index(button));
 
   // A shape's styles map numbers to styles; unknown numbers give the first.
   auto* shape = Object<TQMShape>("5");
