@@ -207,6 +207,23 @@ TEST_F(EventsRun, WheelNotchesAndHelp) {
   EXPECT_EQ(Str("dirs"), "DOWN,DOWN,DOWN,UP,");
 }
 
+TEST_F(EventsRun, ObjectsDeletedByTheirOwnEventScriptsEndTheEventQuietly) {
+  Play("events-delete",
+       "wait 50\n"
+       "click 20 15\n"  // a text, deleted on its press
+       "click 80 15\n"  // a button, deleted before it sees its press
+       "move 150 15\n"  // an image, deleted as it is entered
+       "click 20 55\n"  // an edit, deleted by its first change
+       "type x\n"
+       "click 150 55\n"  // a list box
+       "click 20 125\n"  // a button deleted by its click, whose script goes on
+       "move 5 5\n"
+       "wait 50\n");
+  EXPECT_EQ(Num("after"), "1");
+  EXPECT_EQ(ReadText(m_dir / "trace.jsonl"),
+            "{\"event\":\"show\",\"page\":1}\n{\"event\":\"exit\",\"code\":1}\n");
+}
+
 TEST_F(EventsRun, BorderlessPagesDragOnlyPastFivePixels) {
   Play("drag",
        "click 50 20\n"
