@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -84,14 +85,25 @@ int main(int argc, char** argv) {
 
   QWidget& surface = form->surface();
   QImage target(surface.size(), QImage::Format_ARGB32_Premultiplied);
-  std::vector<double> times;
+  // The thread's CPU time as well: on a loaded machine it says what a
+  // repaint costs when the wall clock also counts the waiting.
+  auto cpu_ms = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
+  };
+  std::vector<double> times, cpu_times;
   for (int i = 0; i < 60; ++i) {
     Clock::time_point start = Clock::now();
+    double cpu_start = cpu_ms();
     QPainter painter(&target);
     surface.render(&painter);
     painter.end();
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    cpu_times.push_back(cpu_ms() - cpu_start);
   }
+  cpu_times.erase(cpu_times.begin(), cpu_times.begin() + 10);
+  std::sort(cpu_times.begin(), cpu_times.end());
   times.erase(times.begin(), times.begin() + 10);  // warm-up
   std::sort(times.begin(), times.end());
   double sum = 0;
@@ -103,6 +115,7 @@ int main(int argc, char** argv) {
       "repaint of the whole page: mean %.2f ms, median %.2f ms, worst %.2f ms "
       "(aim: under 16 ms)\n",
       sum / double(times.size()), times[times.size() / 2], times.back());
+  std::printf("CPU of one repaint: median %.2f ms\n", cpu_times[cpu_times.size() / 2]);
   player.EndProgram(1);
   fs::remove_all(dir);
   return 0;

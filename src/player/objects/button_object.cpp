@@ -2,6 +2,7 @@
 
 #include "player/objects/classic_look.h"
 
+#include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -27,19 +28,45 @@ TQMButton::TQMButton(const PageObject& model, QWidget* owner)
 }
 
 void TQMButton::paintEvent(QPaintEvent*) {
-  QStylePainter p(this);
   QStyleOptionButton option;
   initStyleOption(&option);
   if (!m_show_focus_rect) option.state &= ~QStyle::State_HasFocus;
-  if (option.features & QStyleOptionButton::DefaultButton) {
-    // The default button: a black line around the raised button.
-    option.features &= ~QStyleOptionButton::DefaultButton;
-    p.setPen(Qt::black);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-    option.rect.adjust(1, 1, -1, -1);
+  const bool outlined = option.features & QStyleOptionButton::DefaultButton;
+  Drawn wanted;
+  wanted.state = int(option.state);
+  wanted.features = int(option.features);
+  wanted.text = option.text;
+  wanted.rect = option.rect;
+  wanted.palette = option.palette.cacheKey();
+  wanted.font = font().key();
+  wanted.direction = int(option.direction);
+  const bool same = !m_drawn.image.isNull() && m_drawn.state == wanted.state &&
+                    m_drawn.features == wanted.features && m_drawn.rect == wanted.rect &&
+                    m_drawn.palette == wanted.palette && m_drawn.direction == wanted.direction &&
+                    m_drawn.text == wanted.text && m_drawn.font == wanted.font &&
+                    option.icon.isNull();
+  if (!same) {
+    const qreal ratio = devicePixelRatioF();
+    QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setFont(font());
+    if (outlined) {
+      // The default button: a black line around the raised button.
+      option.features &= ~QStyleOptionButton::DefaultButton;
+      p.setPen(Qt::black);
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(rect().adjusted(0, 0, -1, -1));
+      option.rect.adjust(1, 1, -1, -1);
+    }
+    style()->drawControl(QStyle::CE_PushButton, &option, &p, this);
+    p.end();
+    wanted.image = std::move(image);
+    m_drawn = std::move(wanted);
   }
-  p.drawControl(QStyle::CE_PushButton, option);
+  QPainter p(this);
+  p.drawImage(0, 0, m_drawn.image);
 }
 
 }  // namespace morvane

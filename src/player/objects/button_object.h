@@ -5,7 +5,9 @@
 
 #include "player/objects/page_object.h"
 
+#include <QImage>
 #include <QPushButton>
+#include <QString>
 
 namespace morvane {
 
@@ -25,6 +27,17 @@ class TQMButton : public QPushButton, public PageObjectItem {
 
  private:
   bool m_show_focus_rect = true;
+  // The button as last drawn and what it was drawn from: styles draw a
+  // button's bevel and caption at a cost worth not paying twice.
+  struct Drawn {
+    QImage image;
+    int state = 0, features = 0;
+    QString text;
+    QRect rect;
+    qint64 palette = 0;
+    QString font;
+    int direction = 0;
+  } m_drawn;
 };
 
 }  // namespace morvane

@@ -19,6 +19,7 @@ TQMEdit::TQMEdit(const PageObject& model, QWidget* owner)
 
 void TQMEdit::SetFrame(const FrameSpec& frame) {
   m_frame = frame;
+  ++m_frame_version;
   int w = frame.Width();
   setContentsMargins(w, w + 1, w, w);
   update();
@@ -63,6 +64,32 @@ void TQMEdit::focusInEvent(QFocusEvent* event) {
 }
 
 void TQMEdit::paintEvent(QPaintEvent* event) {
+  if (!hasFocus() && !m_drawing_for_cache) {
+    Drawn wanted;
+    wanted.text = displayText();
+    wanted.size = size();
+    wanted.font = font().key();
+    wanted.palette = palette().cacheKey();
+    wanted.frame_version = m_frame_version;
+    wanted.cursor = cursorPosition();
+    wanted.selection = selectionStart();
+    wanted.flags = int(alignment()) | isEnabled() << 16 | isReadOnly() << 17 |
+                   underMouse() << 18 | int(layoutDirection()) << 19 | int(echoMode()) << 21;
+    if (m_drawn.image.isNull() || !(m_drawn == wanted)) {
+      const qreal ratio = devicePixelRatioF();
+      QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+      image.setDevicePixelRatio(ratio);
+      image.fill(Qt::transparent);
+      m_drawing_for_cache = true;
+      render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+      m_drawing_for_cache = false;
+      wanted.image = std::move(image);
+      m_drawn = std::move(wanted);
+    }
+    QPainter p(this);
+    p.drawImage(0, 0, m_drawn.image);
+    return;
+  }
   {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Base));

@@ -7,6 +7,7 @@
 #include "player/objects/classic_look.h"
 #include "player/objects/page_object.h"
 
+#include <QImage>
 #include <QLineEdit>
 
 namespace morvane {
@@ -42,6 +43,24 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
   void ApplyCase();
   FrameSpec m_frame;
   int m_char_case = 0;
+  // An edit without the keyboard focus (no caret to blink) is drawn once into
+  // a picture and copied until what it shows changes.
+  struct Drawn {
+    QImage image;
+    QString text;
+    QSize size;
+    QString font;
+    qint64 palette = 0;
+    int frame_version = 0;
+    int cursor = 0, selection = 0, flags = 0;
+    bool operator==(const Drawn& o) const {
+      return text == o.text && size == o.size && font == o.font && palette == o.palette &&
+             frame_version == o.frame_version && cursor == o.cursor &&
+             selection == o.selection && flags == o.flags;
+    }
+  } m_drawn;
+  int m_frame_version = 0;
+  bool m_drawing_for_cache = false;
 };
 
 }  // namespace morvane
