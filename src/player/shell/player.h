@@ -93,6 +93,7 @@ class Player {
   // shown, and the current page is hidden.
   void GoGoToPage(std::string_view name);
   bool drag_by_background() const { return m_drag_by_background; }
+  void SetDragByBackground(bool on) { m_drag_by_background = on; }
   bool minimize_on_close() const { return m_minimize_on_close; }
   void SetMinimizeOnClose(bool on) { m_minimize_on_close = on; }
   // Left = work-area left + work-area width / 2 - window width / 2, top alike.
