@@ -286,6 +286,13 @@ TEST_F(PlayerRun, ScriptsRunOnShowCloseAndNavigation) {
   // The first close was cancelled by the close script, the second was not.
   EXPECT_TRUE(DumpHas(dump, "booleans", R"("stayed": true)")) << dump;
   EXPECT_TRUE(DumpHas(dump, "booleans", R"("_close": true)")) << dump;
+
+  // The second page took the bounds of the first, as the page switch does
+  // even for a page of fixed size; the first is hidden and left no picture.
+  EXPECT_FALSE(fs::exists(shots / "page1.png"));
+  QImage second(QString::fromStdString((shots / "page2.png").string()));
+  ASSERT_EQ(second.size(), QSize(200, 100));
+  EXPECT_EQ(second.pixelColor(100, 50), QColor(0, 0, 255));
 }
 
 TEST_F(PlayerRun, ScriptFailuresReachTheApplicationHandler) {
