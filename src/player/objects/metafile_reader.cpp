@@ -337,12 +337,12 @@ class Player {
     double width = metrics.horizontalAdvance(text);
     if ((align & 6) == 6) x = -width / 2;
     else if (align & 2) x = -width;
-    if (align & 8) y = -metrics.descent();  // base line
-    else if (!(align & 24)) y = metrics.ascent();  // top
-    else y = -metrics.descent();  // bottom
+    if ((align & 24) == 24) y = 0;                       // base line
+    else if ((align & 24) == 8) y = -metrics.descent();  // bottom
+    else y = metrics.ascent();                           // top
     m_p.save();
     m_p.translate(at);
-    if (m_state.escapement) m_p.rotate(-m_state.escapement / 10.0);
+    if (m_state.escapement) m_p.rotate(-(m_state.escapement / 10.0));
     m_p.setPen(m_state.text_colour);
     if (m_state.opaque_back) {
       m_p.fillRect(QRectF(x, y - metrics.ascent(), width, metrics.height()), m_state.back_colour);
@@ -603,23 +603,20 @@ QImage PlayEmf(std::string_view data, int max_side) {
   if (b.U32(0) != 1 || b.U32(40) != kEmfSignature) return {};
   const uint32_t header_size = b.U32(4);
   if (!b.ok() || header_size < 88 || header_size > data.size()) return {};
-  QRect bounds(QPoint(b.S32(8), b.S32(12)), QPoint(b.S32(16), b.S32(20)));
-  QRect frame(QPoint(b.S32(24), b.S32(28)), QPoint(b.S32(32), b.S32(36)));
+  // Inclusive rectangles of 32-bit values; their sizes are taken in double.
+  const double bl = b.S32(8), bt = b.S32(12), br = b.S32(16), bb = b.S32(20);
+  const double fl = b.S32(24), ft = b.S32(28), fr = b.S32(32), fb = b.S32(36);
   const int device_w = b.S32(72), device_h = b.S32(76);
   const int mm_w = b.S32(80), mm_h = b.S32(84);
-  // Device pixels per 0.01 mm of the reference device.
   QRectF source;
   QSizeF pixels;
-  if (device_w > 0 && device_h > 0 && mm_w > 0 && mm_h > 0 && frame.width() > 1 &&
-      frame.height() > 1) {
+  if (device_w > 0 && device_h > 0 && mm_w > 0 && mm_h > 0 && fr - fl > 1 && fb - ft > 1) {
+    // The frame is in 0.01 mm; the reference device says how many pixels that is.
     double px = double(device_w) / (mm_w * 100.0), py = double(device_h) / (mm_h * 100.0);
-    source = QRectF(frame.left() * px, frame.top() * py, (double(frame.right()) - frame.left()) * px,
-                    (double(frame.bottom()) - frame.top()) * py);
-    pixels = QSizeF((double(frame.right()) - frame.left()) * 96.0 / 2540.0,
-                    (double(frame.bottom()) - frame.top()) * 96.0 / 2540.0);
+    source = QRectF(fl * px, ft * py, (fr - fl) * px, (fb - ft) * py);
+    pixels = QSizeF((fr - fl) * 96.0 / 2540.0, (fb - ft) * 96.0 / 2540.0);
   } else {
-    source = QRectF(bounds.left(), bounds.top(), double(bounds.right()) - bounds.left() + 1,
-                    double(bounds.bottom()) - bounds.top() + 1);
+    source = QRectF(bl, bt, br - bl + 1, bb - bt + 1);
     pixels = source.size();
   }
   if (!(source.width() > 0 && source.height() > 0 && pixels.width() >= 0.5 &&
