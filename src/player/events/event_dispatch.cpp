@@ -98,8 +98,10 @@ void EventDispatch::AddPage(TQMForm& form) {
 void EventDispatch::Attach(PageObjectItem& item, QWidget& widget) {
   if (m_attached.contains(&widget)) return;
   m_attached.insert(&widget);
-  QObject::connect(&widget, &QObject::destroyed, this,
-                   [this](QObject* gone) { m_attached.remove(gone); });
+  QObject::connect(&widget, &QObject::destroyed, this, [this](QObject* gone) {
+    m_attached.remove(gone);
+    m_page_cursor_shapes.remove(gone);
+  });
   // Every pointer move reaches the object under it, which is where the
   // enter and leave look is taken.
   widget.setMouseTracking(true);
@@ -482,6 +484,17 @@ void EventDispatch::ObjectMove(const Place& at, QWidget* receiver, QMouseEvent* 
     auto& shape = static_cast<TQMShape&>(item);
     QPoint pos = event->position().toPoint();
     bool inside = shape.FigureContains(pos.x(), pos.y());
+    // Outside its figure the shape shows its page's cursor.
+    bool page_cursor = m_page_cursor_shapes.contains(&shape);
+    if (inside == page_cursor) {
+      if (inside) {
+        m_page_cursor_shapes.remove(&shape);
+        m_player.cursors().Apply(shape, shape.RealCursor);
+      } else {
+        m_page_cursor_shapes.insert(&shape);
+        m_player.cursors().Apply(shape, at.form->page().cursor);
+      }
+    }
     if (inside && !shape.inside) {
       shape.inside = true;
       MouseEnter(shape);

@@ -118,7 +118,7 @@ class EventDispatch : public QObject {
   std::vector<QPointer<TQMForm>> m_forms;  // in page order
   QHash<QWidget*, TQMForm*> m_surfaces;
   QSet<QObject*> m_attached;
-  QSet<QObject*> m_refresh_timers;
+  QSet<QObject*> m_page_cursor_shapes;  // shapes the pointer is over outside their figure
 
   Qt::MouseButtons m_buttons;  // as the presses and releases left them
   QPoint m_pointer;            // the last position the hover look was taken at
