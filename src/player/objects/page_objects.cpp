@@ -104,10 +104,7 @@ PageObjects::PageObjects(Player& player, TQMForm& form, QWidget& surface)
     : m_player(player), m_form(form), m_surface(surface) {}
 
 PageObjects::~PageObjects() {
-  if (m_polish_watch) {
-    m_surface.removeEventFilter(m_polish_watch);
-    delete m_polish_watch;
-  }
+  if (m_polish_watch) m_surface.removeEventFilter(m_polish_watch.get());
 }
 
 void PageObjects::Register(QObject& component, std::string_view name) {
@@ -177,8 +174,8 @@ void PageObjects::Build(const Page& page) {
     if (m_objects.size() > before) m_early[i] = m_objects.back();
   }
   m_waiting = true;
-  m_polish_watch = new PolishWatch(*this, nullptr);
-  m_surface.installEventFilter(m_polish_watch);
+  m_polish_watch = std::make_unique<PolishWatch>(*this, nullptr);
+  m_surface.installEventFilter(m_polish_watch.get());
 }
 
 void PageObjects::ForEachObject(std::function<void(PageObjectItem&)> each) {
@@ -194,11 +191,8 @@ void PageObjects::EnsureBuilt() const {
 
 void PageObjects::BuildWaiting() {
   m_waiting = false;
-  if (m_polish_watch) {
-    m_surface.removeEventFilter(m_polish_watch);
-    m_polish_watch->deleteLater();
-    m_polish_watch = nullptr;
-  }
+  // Removed, not deleted: this may run inside the watch's own filter.
+  if (m_polish_watch) m_surface.removeEventFilter(m_polish_watch.get());
   // Objects added while waiting come after the package's.
   std::vector<PageObjectItem*> added;
   for (PageObjectItem* item : m_objects) {

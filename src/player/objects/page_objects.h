@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -84,7 +85,7 @@ class PageObjects {
   bool m_waiting = false;
   std::vector<PageObjectItem*> m_early;           // timers and sounds, by package index
   std::unordered_set<std::string> m_named_while_waiting;  // lower-case names
-  QObject* m_polish_watch = nullptr;
+  std::unique_ptr<QObject> m_polish_watch;
   std::vector<std::function<void(PageObjectItem&)>> m_on_built;
   // Lower-case names the waiting objects will take; a look-up of any other
   // name needs nothing built.
