@@ -73,8 +73,8 @@ void TQMEdit::paintEvent(QPaintEvent* event) {
     wanted.frame_version = m_frame_version;
     wanted.cursor = cursorPosition();
     wanted.selection = selectionStart();
-    wanted.flags = int(alignment()) | isEnabled() << 16 | isReadOnly() << 17 |
-                   underMouse() << 18 | int(layoutDirection()) << 19 | int(echoMode()) << 21;
+    wanted.flags = int(alignment()) | isEnabled() << 16 | isReadOnly() << 17 | underMouse() << 18 |
+                   int(layoutDirection()) << 19 | int(echoMode()) << 21;
     if (m_drawn.image.isNull() || !(m_drawn == wanted)) {
       const qreal ratio = devicePixelRatioF();
       QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);

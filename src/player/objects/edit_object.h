@@ -55,8 +55,8 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
     int cursor = 0, selection = 0, flags = 0;
     bool operator==(const Drawn& o) const {
       return text == o.text && size == o.size && font == o.font && palette == o.palette &&
-             frame_version == o.frame_version && cursor == o.cursor &&
-             selection == o.selection && flags == o.flags;
+             frame_version == o.frame_version && cursor == o.cursor && selection == o.selection &&
+             flags == o.flags;
     }
   } m_drawn;
   int m_frame_version = 0;

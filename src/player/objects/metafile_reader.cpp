@@ -81,7 +81,8 @@ QImage DecodeDib(std::string_view info, std::string_view bits) {
     uint32_t compression = b.U32(16);
     uint32_t used = b.U32(32);
     colours = used ? used : (bit_count <= 8 ? size_t(1) << bit_count : 0);
-    size_t entries = colours * 4 + (header == 40 && (compression == 3 || compression == 6) ? 12 : 0);
+    size_t entries =
+        colours * 4 + (header == 40 && (compression == 3 || compression == 6) ? 12 : 0);
     if (entries > info.size() - header) entries = info.size() - header;
     colours = entries;
   } else {
@@ -142,12 +143,24 @@ QPen MakePen(uint32_t style, double width, const QColor& colour) {
   QPen pen(colour);
   pen.setWidthF(std::clamp(width, 0.0, 1000.0));
   switch (style & 0x0F) {
-    case 1: pen.setStyle(Qt::DashLine); break;
-    case 2: pen.setStyle(Qt::DotLine); break;
-    case 3: pen.setStyle(Qt::DashDotLine); break;
-    case 4: pen.setStyle(Qt::DashDotDotLine); break;
-    case 5: pen.setStyle(Qt::NoPen); break;
-    default: pen.setStyle(Qt::SolidLine); break;
+    case 1:
+      pen.setStyle(Qt::DashLine);
+      break;
+    case 2:
+      pen.setStyle(Qt::DotLine);
+      break;
+    case 3:
+      pen.setStyle(Qt::DashDotLine);
+      break;
+    case 4:
+      pen.setStyle(Qt::DashDotDotLine);
+      break;
+    case 5:
+      pen.setStyle(Qt::NoPen);
+      break;
+    default:
+      pen.setStyle(Qt::SolidLine);
+      break;
   }
   pen.setCapStyle(Qt::RoundCap);
   pen.setJoinStyle(Qt::RoundJoin);
@@ -156,15 +169,18 @@ QPen MakePen(uint32_t style, double width, const QColor& colour) {
 
 QBrush MakeBrush(uint32_t style, const QColor& colour, uint32_t hatch) {
   switch (style) {
-    case 0: return QBrush(colour);
-    case 1: return QBrush(Qt::NoBrush);
+    case 0:
+      return QBrush(colour);
+    case 1:
+      return QBrush(Qt::NoBrush);
     case 2: {
       static const Qt::BrushStyle kHatches[] = {Qt::HorPattern,   Qt::VerPattern,
                                                 Qt::FDiagPattern, Qt::BDiagPattern,
                                                 Qt::CrossPattern, Qt::DiagCrossPattern};
       return QBrush(colour, hatch < 6 ? kHatches[hatch] : Qt::SolidPattern);
     }
-    default: return QBrush(colour);  // patterns: their average is near enough
+    default:
+      return QBrush(colour);  // patterns: their average is near enough
   }
 }
 
@@ -221,14 +237,19 @@ class Player {
   }
   void Apply(const Object& o) {
     switch (o.kind) {
-      case Object::kPen: m_state.pen = o.pen; break;
-      case Object::kBrush: m_state.brush = o.brush; break;
+      case Object::kPen:
+        m_state.pen = o.pen;
+        break;
+      case Object::kBrush:
+        m_state.brush = o.brush;
+        break;
       case Object::kFont:
         m_state.font = o.font;
         m_state.font_height = o.font_height;
         m_state.escapement = o.escapement;
         break;
-      default: break;
+      default:
+        break;
     }
   }
 
@@ -335,11 +356,16 @@ class Player {
     double x = 0, y = 0;
     uint32_t align = m_state.text_align;
     double width = metrics.horizontalAdvance(text);
-    if ((align & 6) == 6) x = -width / 2;
-    else if (align & 2) x = -width;
-    if ((align & 24) == 24) y = 0;                       // base line
-    else if ((align & 24) == 8) y = -metrics.descent();  // bottom
-    else y = metrics.ascent();                           // top
+    if ((align & 6) == 6)
+      x = -width / 2;
+    else if (align & 2)
+      x = -width;
+    if ((align & 24) == 24)
+      y = 0;  // base line
+    else if ((align & 24) == 8)
+      y = -metrics.descent();  // bottom
+    else
+      y = metrics.ascent();  // top
     m_p.save();
     m_p.translate(at);
     if (m_state.escapement) m_p.rotate(-(m_state.escapement / 10.0));
@@ -427,9 +453,9 @@ QImage PlayWmf(std::string_view data, int max_side) {
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing, false);
   // Logical units of the frame onto the picture.
-  QTransform device = QTransform::fromTranslate(-frame.left(), -frame.top()) *
-                      QTransform::fromScale(size.width() / frame.width(),
-                                            size.height() / frame.height());
+  QTransform device =
+      QTransform::fromTranslate(-frame.left(), -frame.top()) *
+      QTransform::fromScale(size.width() / frame.width(), size.height() / frame.height());
   Player player(painter, device);
   State& s = player.state();
   s.map_mode = 8;
@@ -457,18 +483,42 @@ QImage PlayWmf(std::string_view data, int max_side) {
     const size_t p = r + 6;  // parameters
     auto has = [&](size_t n) { return p + n <= end; };
     switch (function) {
-      case 0x0000: r = data.size(); continue;  // end of file
-      case 0x020B: if (has(4)) s.window_org = QPointF(b.S16(p + 2), b.S16(p)); break;
-      case 0x020C: if (has(4)) s.window_ext = QSizeF(b.S16(p + 2), b.S16(p)); break;
-      case 0x020D: if (has(4)) s.viewport_org = QPointF(b.S16(p + 2), b.S16(p)); break;
-      case 0x020E: if (has(4)) s.viewport_ext = QSizeF(b.S16(p + 2), b.S16(p)); break;
-      case 0x0201: if (has(4)) s.back_colour = ColourRef(b.U32(p)); break;
-      case 0x0209: if (has(4)) s.text_colour = ColourRef(b.U32(p)); break;
-      case 0x0102: if (has(2)) s.opaque_back = b.U16(p) == 2; break;
-      case 0x0106: if (has(2)) s.fill_rule = b.U16(p) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
-      case 0x012E: if (has(2)) s.text_align = b.U16(p); break;
-      case 0x001E: player.SaveDc(); break;
-      case 0x0127: if (has(2)) player.RestoreDc(b.S16(p)); break;
+      case 0x0000:
+        r = data.size();
+        continue;  // end of file
+      case 0x020B:
+        if (has(4)) s.window_org = QPointF(b.S16(p + 2), b.S16(p));
+        break;
+      case 0x020C:
+        if (has(4)) s.window_ext = QSizeF(b.S16(p + 2), b.S16(p));
+        break;
+      case 0x020D:
+        if (has(4)) s.viewport_org = QPointF(b.S16(p + 2), b.S16(p));
+        break;
+      case 0x020E:
+        if (has(4)) s.viewport_ext = QSizeF(b.S16(p + 2), b.S16(p));
+        break;
+      case 0x0201:
+        if (has(4)) s.back_colour = ColourRef(b.U32(p));
+        break;
+      case 0x0209:
+        if (has(4)) s.text_colour = ColourRef(b.U32(p));
+        break;
+      case 0x0102:
+        if (has(2)) s.opaque_back = b.U16(p) == 2;
+        break;
+      case 0x0106:
+        if (has(2)) s.fill_rule = b.U16(p) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+        break;
+      case 0x012E:
+        if (has(2)) s.text_align = b.U16(p);
+        break;
+      case 0x001E:
+        player.SaveDc();
+        break;
+      case 0x0127:
+        if (has(2)) player.RestoreDc(b.S16(p));
+        break;
       case 0x02FA: {  // pen
         if (!has(10)) break;
         Object o;
@@ -511,12 +561,24 @@ QImage PlayWmf(std::string_view data, int max_side) {
         player.Add(o);
         break;
       }
-      case 0x012D: if (has(2)) player.Select(b.U16(p)); break;
-      case 0x01F0: if (has(2)) player.Delete(b.U16(p)); break;
-      case 0x0214: if (has(4)) s.position = QPointF(b.S16(p + 2), b.S16(p)); break;
-      case 0x0213: if (has(4)) player.LineTo(QPointF(b.S16(p + 2), b.S16(p))); break;
-      case 0x041B: if (has(8)) player.Rect(rect(p)); break;
-      case 0x0418: if (has(8)) player.Ellipse(rect(p)); break;
+      case 0x012D:
+        if (has(2)) player.Select(b.U16(p));
+        break;
+      case 0x01F0:
+        if (has(2)) player.Delete(b.U16(p));
+        break;
+      case 0x0214:
+        if (has(4)) s.position = QPointF(b.S16(p + 2), b.S16(p));
+        break;
+      case 0x0213:
+        if (has(4)) player.LineTo(QPointF(b.S16(p + 2), b.S16(p)));
+        break;
+      case 0x041B:
+        if (has(8)) player.Rect(rect(p));
+        break;
+      case 0x0418:
+        if (has(8)) player.Ellipse(rect(p));
+        break;
       case 0x061C:
         if (has(12)) player.RoundRect(rect(p + 4), b.S16(p + 2), b.S16(p));
         break;
@@ -586,7 +648,8 @@ QImage PlayWmf(std::string_view data, int max_side) {
         player.Bitmap(dib, QRectF(dx, dy, w, h), QRectF(sx, sy, w, h));
         break;
       }
-      default: break;
+      default:
+        break;
     }
     r = end;
   }
@@ -630,9 +693,9 @@ QImage PlayEmf(std::string_view data, int max_side) {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
-  QTransform device = QTransform::fromTranslate(-source.left(), -source.top()) *
-                      QTransform::fromScale(size.width() / source.width(),
-                                            size.height() / source.height());
+  QTransform device =
+      QTransform::fromTranslate(-source.left(), -source.top()) *
+      QTransform::fromScale(size.width() / source.width(), size.height() / source.height());
   Player player(painter, device);
   State& s = player.state();
 
@@ -688,31 +751,65 @@ QImage PlayEmf(std::string_view data, int max_side) {
     };
 
     switch (type) {
-      case 14: r = data.size(); continue;  // end of file
-      case 9: if (has(8)) s.window_ext = QSizeF(b.S32(p), b.S32(p + 4)); break;
-      case 10: if (has(8)) s.window_org = point32(p); break;
-      case 11: if (has(8)) s.viewport_ext = QSizeF(b.S32(p), b.S32(p + 4)); break;
-      case 12: if (has(8)) s.viewport_org = point32(p); break;
-      case 17: if (has(4)) s.map_mode = int(b.U32(p)); break;
-      case 18: if (has(4)) s.opaque_back = b.U32(p) == 2; break;
-      case 19: if (has(4)) s.fill_rule = b.U32(p) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
-      case 22: if (has(4)) s.text_align = b.U32(p); break;
-      case 24: if (has(4)) s.text_colour = ColourRef(b.U32(p)); break;
-      case 25: if (has(4)) s.back_colour = ColourRef(b.U32(p)); break;
-      case 27: if (has(8)) s.position = point32(p); break;
-      case 54: if (has(8)) player.LineTo(point32(p)); break;
-      case 33: player.SaveDc(); break;
-      case 34: if (has(4)) player.RestoreDc(b.S32(p)); break;
+      case 14:
+        r = data.size();
+        continue;  // end of file
+      case 9:
+        if (has(8)) s.window_ext = QSizeF(b.S32(p), b.S32(p + 4));
+        break;
+      case 10:
+        if (has(8)) s.window_org = point32(p);
+        break;
+      case 11:
+        if (has(8)) s.viewport_ext = QSizeF(b.S32(p), b.S32(p + 4));
+        break;
+      case 12:
+        if (has(8)) s.viewport_org = point32(p);
+        break;
+      case 17:
+        if (has(4)) s.map_mode = int(b.U32(p));
+        break;
+      case 18:
+        if (has(4)) s.opaque_back = b.U32(p) == 2;
+        break;
+      case 19:
+        if (has(4)) s.fill_rule = b.U32(p) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+        break;
+      case 22:
+        if (has(4)) s.text_align = b.U32(p);
+        break;
+      case 24:
+        if (has(4)) s.text_colour = ColourRef(b.U32(p));
+        break;
+      case 25:
+        if (has(4)) s.back_colour = ColourRef(b.U32(p));
+        break;
+      case 27:
+        if (has(8)) s.position = point32(p);
+        break;
+      case 54:
+        if (has(8)) player.LineTo(point32(p));
+        break;
+      case 33:
+        player.SaveDc();
+        break;
+      case 34:
+        if (has(4)) player.RestoreDc(b.S32(p));
+        break;
       case 35:
       case 36: {  // world transform: set, or modify (identity, left or right multiply, set)
         if (!has(24)) break;
         QTransform x(b.F32(p), b.F32(p + 4), b.F32(p + 8), b.F32(p + 12), b.F32(p + 16),
                      b.F32(p + 20));
         uint32_t mode = type == 35 ? 4 : (has(28) ? b.U32(p + 24) : 0);
-        if (mode == 1) s.world = QTransform();
-        else if (mode == 2) s.world = x * s.world;
-        else if (mode == 3) s.world = s.world * x;
-        else if (mode == 4) s.world = x;
+        if (mode == 1)
+          s.world = QTransform();
+        else if (mode == 2)
+          s.world = x * s.world;
+        else if (mode == 3)
+          s.world = s.world * x;
+        else if (mode == 4)
+          s.world = x;
         break;
       }
       case 37: {  // select: stock objects have the high bit
@@ -721,16 +818,35 @@ QImage PlayEmf(std::string_view data, int max_side) {
         if (index & 0x80000000u) {
           Object o;
           switch (index & 0x7FFFFFFF) {
-            case 0: o.kind = Object::kBrush, o.brush = QBrush(Qt::white); break;
-            case 1: o.kind = Object::kBrush, o.brush = QBrush(QColor(192, 192, 192)); break;
-            case 2: o.kind = Object::kBrush, o.brush = QBrush(QColor(128, 128, 128)); break;
-            case 3: o.kind = Object::kBrush, o.brush = QBrush(QColor(64, 64, 64)); break;
-            case 4: o.kind = Object::kBrush, o.brush = QBrush(Qt::black); break;
-            case 5: o.kind = Object::kBrush, o.brush = QBrush(Qt::NoBrush); break;
-            case 6: o.kind = Object::kPen, o.pen = QPen(Qt::white, 0); break;
-            case 7: o.kind = Object::kPen, o.pen = QPen(Qt::black, 0); break;
-            case 8: o.kind = Object::kPen, o.pen = QPen(Qt::NoPen); break;
-            default: break;
+            case 0:
+              o.kind = Object::kBrush, o.brush = QBrush(Qt::white);
+              break;
+            case 1:
+              o.kind = Object::kBrush, o.brush = QBrush(QColor(192, 192, 192));
+              break;
+            case 2:
+              o.kind = Object::kBrush, o.brush = QBrush(QColor(128, 128, 128));
+              break;
+            case 3:
+              o.kind = Object::kBrush, o.brush = QBrush(QColor(64, 64, 64));
+              break;
+            case 4:
+              o.kind = Object::kBrush, o.brush = QBrush(Qt::black);
+              break;
+            case 5:
+              o.kind = Object::kBrush, o.brush = QBrush(Qt::NoBrush);
+              break;
+            case 6:
+              o.kind = Object::kPen, o.pen = QPen(Qt::white, 0);
+              break;
+            case 7:
+              o.kind = Object::kPen, o.pen = QPen(Qt::black, 0);
+              break;
+            case 8:
+              o.kind = Object::kPen, o.pen = QPen(Qt::NoPen);
+              break;
+            default:
+              break;
           }
           player.Apply(o);
         } else {
@@ -788,26 +904,54 @@ QImage PlayEmf(std::string_view data, int max_side) {
         player.Put(b.U32(p), o);
         break;
       }
-      case 40: if (has(4)) player.Delete(b.U32(p)); break;
-      case 43: if (has(16)) player.Rect(rectl(p)); break;
-      case 42: if (has(16)) player.Ellipse(rectl(p)); break;
-      case 44: if (has(24)) player.RoundRect(rectl(p), b.S32(p + 16), b.S32(p + 20)); break;
-      case 3: player.Polygon(poly(true)); break;
-      case 86: player.Polygon(poly(false)); break;
-      case 4: player.Polyline(poly(true)); break;
-      case 87: player.Polyline(poly(false)); break;
-      case 2: player.Bezier(poly(true), false); break;
-      case 85: player.Bezier(poly(false), false); break;
-      case 5: player.Bezier(poly(true), true); break;
-      case 88: player.Bezier(poly(false), true); break;
+      case 40:
+        if (has(4)) player.Delete(b.U32(p));
+        break;
+      case 43:
+        if (has(16)) player.Rect(rectl(p));
+        break;
+      case 42:
+        if (has(16)) player.Ellipse(rectl(p));
+        break;
+      case 44:
+        if (has(24)) player.RoundRect(rectl(p), b.S32(p + 16), b.S32(p + 20));
+        break;
+      case 3:
+        player.Polygon(poly(true));
+        break;
+      case 86:
+        player.Polygon(poly(false));
+        break;
+      case 4:
+        player.Polyline(poly(true));
+        break;
+      case 87:
+        player.Polyline(poly(false));
+        break;
+      case 2:
+        player.Bezier(poly(true), false);
+        break;
+      case 85:
+        player.Bezier(poly(false), false);
+        break;
+      case 5:
+        player.Bezier(poly(true), true);
+        break;
+      case 88:
+        player.Bezier(poly(false), true);
+        break;
       case 6:
       case 89: {  // polyline from the current position
         QPolygonF line = poly(type == 6);
         for (const QPointF& pt : line) player.LineTo(pt);
         break;
       }
-      case 8: player.PolyPolygon(polys(true)); break;
-      case 91: player.PolyPolygon(polys(false)); break;
+      case 8:
+        player.PolyPolygon(polys(true));
+        break;
+      case 91:
+        player.PolyPolygon(polys(false));
+        break;
       case 7:
       case 90:
         for (const QPolygonF& line : polys(type == 7)) player.Polyline(line);
@@ -841,7 +985,8 @@ QImage PlayEmf(std::string_view data, int max_side) {
         player.Bitmap(bits, target, source_rect);
         break;
       }
-      default: break;
+      default:
+        break;
     }
     r = end;
   }

@@ -206,7 +206,8 @@ void PageObjects::BuildWaiting() {
       // Named again in package order, so a later object of the same name wins
       // as it did when everything was built at once.
       Name(*early->AsObject(), "OBJ" + o.name);
-      if (!m_named_while_waiting.contains("obj" + Lower(o.name))) m_by_number[Lower(o.name)] = early;
+      if (!m_named_while_waiting.contains("obj" + Lower(o.name)))
+        m_by_number[Lower(o.name)] = early;
       m_objects.push_back(early);
     } else if (!BuiltWithPage(o.kind)) {
       BuildObject(o, page);

@@ -83,7 +83,7 @@ class PageObjects {
   const Page* m_page = nullptr;
   // Invariant: m_waiting == (the objects with windows are not built yet).
   bool m_waiting = false;
-  std::vector<PageObjectItem*> m_early;           // timers and sounds, by package index
+  std::vector<PageObjectItem*> m_early;                   // timers and sounds, by package index
   std::unordered_set<std::string> m_named_while_waiting;  // lower-case names
   std::unique_ptr<QObject> m_polish_watch;
   std::vector<std::function<void(PageObjectItem&)>> m_on_built;

@@ -31,12 +31,9 @@ PictureData ReadPicture(std::string_view bytes) {
     const char* name;
     PictureData::Format format;
   };
-  static const Reader kReaders[] = {{"jpeg", PictureData::kJpeg},
-                                    {"bmp", PictureData::kBitmap},
-                                    {"png", PictureData::kPng},
-                                    {"gif", PictureData::kGif},
-                                    {"", PictureData::kMetafile},
-                                    {"ico", PictureData::kIcon}};
+  static const Reader kReaders[] = {{"jpeg", PictureData::kJpeg}, {"bmp", PictureData::kBitmap},
+                                    {"png", PictureData::kPng},   {"gif", PictureData::kGif},
+                                    {"", PictureData::kMetafile}, {"ico", PictureData::kIcon}};
   for (const Reader& r : kReaders) {
     if (r.format == PictureData::kMetafile) {
       if (!LooksLikeMetafile(bytes)) continue;

@@ -183,10 +183,9 @@ TEST(Pictures, MetafilesAreDrawn) {
                                   WmfRecord(0x02FA, {5, 0, 0, 0, 0}) + WmfRecord(0x012D, {1}) +
                                   WmfRecord(0x041B, {20, 20, 0, 0}));
   // A blue ellipse filling the picture, the stock null pen.
-  const std::string emf =
-      Emf(30, 20,
-          EmfRecord(39, {1, 0, 0x00FF0000, 0}) + EmfRecord(37, {1}) +
-              EmfRecord(37, {0x80000008}) + EmfRecord(42, {0, 0, 30, 20}));
+  const std::string emf = Emf(30, 20,
+                              EmfRecord(39, {1, 0, 0x00FF0000, 0}) + EmfRecord(37, {1}) +
+                                  EmfRecord(37, {0x80000008}) + EmfRecord(42, {0, 0, 30, 20}));
   struct Case {
     std::string bytes;
     QSize size;
@@ -209,8 +208,8 @@ TEST(Pictures, MetafilesAreDrawn) {
     EXPECT_EQ(qAlpha(picture.image.pixel(c.clear)), 0);
   }
   // Broken headers: nothing, and no crash.
-  for (std::string bytes : {wmf.substr(0, 30), emf.substr(0, 60), Emf(0, 0, ""),
-                            Wmf(0, 0, ""), std::string("\xd7\xcd\xc6\x9a", 4)}) {
+  for (std::string bytes : {wmf.substr(0, 30), emf.substr(0, 60), Emf(0, 0, ""), Wmf(0, 0, ""),
+                            std::string("\xd7\xcd\xc6\x9a", 4)}) {
     EXPECT_TRUE(ReadPicture(bytes).empty());
   }
 }
