@@ -71,6 +71,20 @@ std::string ScriptEngine::S(const ScriptLine& line, size_t i) {
   return m_evaluator.String(line.arguments[i]);
 }
 
+// An object argument written as a bare whole number, as in 10(3,"Page"), names
+// that object; as a string expression it would be read as a call of the string
+// function of that code and name no object at all. Anything else is a string
+// expression.
+std::string ScriptEngine::ObjectNumber(const ScriptLine& line, size_t i) {
+  std::string_view text = line.arguments[i];
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && std::all_of(text.begin(), text.end(),
+                                   [](char c) { return c >= '0' && c <= '9'; }))
+    return std::string(text);
+  return S(line, i);
+}
+
 double ScriptEngine::D(const ScriptLine& line, size_t i) {
   return m_evaluator.Number(line.arguments[i]);
 }
@@ -233,7 +247,7 @@ void ScriptEngine::CoreAction(int32_t code, const ScriptLine& line, int32_t page
       request.page_name = S(line, 1);
       if (request.page_name.empty())
         request.page_name = m_stage.PageName(m_stage.CurrentPage()).value_or("");
-      request.object = S(line, 0);
+      request.object = ObjectNumber(line, 0);
       const size_t dot = line.text.find('.');
       if (dot != std::string::npos) request.tail = line.text.substr(dot + 1);
       request.thread = thread;

@@ -119,6 +119,7 @@ class ScriptEngine {
 
   // Argument kinds.
   std::string S(const ScriptLine& line, size_t i);
+  std::string ObjectNumber(const ScriptLine& line, size_t i);
   double D(const ScriptLine& line, size_t i);
   int32_t N(const ScriptLine& line, size_t i);
   bool B(const ScriptLine& line, size_t i);

@@ -47,14 +47,15 @@ TEST(CoreActionsTest, WindowsObjectsAndAppearance) {
   ScriptWorld world(ScriptEngine::Mode::kParsed, false);
   world.values.SetNumber("four", 4);
   EXPECT_EQ(world.Run("7\r\n97(\"third\")\r\n97(\"nowhere\")\r\n58(\"\")\r\n"
-                      "10(\"3\",\"\").5(#x+10)\r\n10(#four,\"Main\").1\r\n"
+                      "10(\"3\",\"\").5(#x+10)\r\n10(#four,\"Main\").1\r\n10(12,\"Main\").2\r\n"
                       "76(300)\r\n78(\"RGB(1,2,3)\")\r\n60(10.5,-3)\r\n69(0.4)\r\n59(\"Title\")"),
             "");
   EXPECT_EQ(LogWith(world, "window: "), std::vector<std::string>{"window: 1 hide"});
   EXPECT_EQ(LogWith(world, "page-window: "),
             (std::vector<std::string>{"page-window: 3 show", "page-window: 2 front"}));
   EXPECT_EQ(LogWith(world, "object: "),
-            (std::vector<std::string>{"object: Second|3|5(#x+10)", "object: Main|4|1"}));
+            (std::vector<std::string>{"object: Second|3|5(#x+10)", "object: Main|4|1",
+                                      "object: Main|12|2"}));
   EXPECT_EQ(LogWith(world, "appearance: "),
             (std::vector<std::string>{"appearance: 76  44 0 0 0", "appearance: 78  0 0 0 197121",
                                       "appearance: 60  10 -3 0 0", "appearance: 69  0 0 0 0",
