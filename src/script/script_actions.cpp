@@ -79,8 +79,8 @@ std::string ScriptEngine::ObjectNumber(const ScriptLine& line, size_t i) {
   std::string_view text = line.arguments[i];
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!text.empty() && std::all_of(text.begin(), text.end(),
-                                   [](char c) { return c >= '0' && c <= '9'; }))
+  if (!text.empty() &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return std::string(text);
   return S(line, i);
 }
