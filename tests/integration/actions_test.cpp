@@ -87,3 +87,13 @@ TEST_F(ActionsRun, ScriptsActOnObjectsFromEveryThread) {
 }
 
 }  // namespace
+
+TEST_F(ActionsRun, AnObjectMadeByAScriptRunsItsScriptsInThatScriptsWindow) {
+  const fs::path input = m_dir / "input.txt";
+  std::ofstream(input) << "wait 600\nclick 20 20\nwait 200\n";
+  EXPECT_EQ(
+      Run(kFixtures + "/actions-context", "--quit-after 1500 --input " + Quote(input.string())), 1);
+  const std::string trace = ReadText(m_dir / "trace.jsonl");
+  EXPECT_NE(trace.find(R"({"event":"hide","page":2})"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find(R"({"event":"hide","page":1})"), std::string::npos) << trace;
+}

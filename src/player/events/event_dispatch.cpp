@@ -8,6 +8,7 @@
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
 #include "player/objects/page_objects.h"
+#include "player/objects/runtime_objects.h"
 #include "player/objects/shape_object.h"
 #include "player/objects/text_object.h"
 #include "player/shell/page_window.h"
@@ -306,6 +307,16 @@ void EventDispatch::RunObjectScript(const std::string& script) {
   if (TQMForm* main = m_player.GetFormByNum(1)) RunPageScript(script, *main);
 }
 
+void EventDispatch::RunObjectScript(PageObjectItem& item, const std::string& script) {
+  // Objects a script made run their scripts in that script's window.
+  const QVariant page = item.AsObject()->property(kScriptPageProperty);
+  TQMForm* form = page.isValid() ? m_player.GetFormByNum(page.toInt()) : nullptr;
+  if (form)
+    RunPageScript(script, *form);
+  else
+    RunObjectScript(script);
+}
+
 void EventDispatch::RunPageScript(const std::string& script, TQMForm& page) {
   if (script.empty() || m_player.terminating()) return;
   try {
@@ -332,19 +343,19 @@ bool EventDispatch::ObjectPress(const Place& at, QWidget* receiver, QMouseEvent*
       if (receiver != at.object_widget) return false;
       SetPosition(pos);
       SetButton(button);
-      RunObjectScript(static_cast<TQMEdit&>(item).evntMdown);
+      RunObjectScript(item, static_cast<TQMEdit&>(item).evntMdown);
       return false;
     case ObjectKind::Button:
       if (receiver != at.object_widget) return false;
       SetPosition(pos);
       SetButton(button);
-      RunObjectScript(static_cast<TQMButton&>(item).evntMdown);
+      RunObjectScript(item, static_cast<TQMButton&>(item).evntMdown);
       return false;
     case ObjectKind::Image:
       SetPosition(MainWindowPosition(Global(event)));
       SetButtonFromKeys();
       ClearMainFocus();
-      RunObjectScript(static_cast<TQMImage&>(item).evntMDown);
+      RunObjectScript(item, static_cast<TQMImage&>(item).evntMDown);
       return true;
     case ObjectKind::Shape: {
       auto& shape = static_cast<TQMShape&>(item);
@@ -353,7 +364,7 @@ bool EventDispatch::ObjectPress(const Place& at, QWidget* receiver, QMouseEvent*
       SetPosition(pos);
       SetButton(button);
       ClearMainFocus();
-      RunObjectScript(shape.evntMDown);
+      RunObjectScript(shape, shape.evntMDown);
       return true;
     }
     case ObjectKind::ListBox: {
@@ -362,14 +373,14 @@ bool EventDispatch::ObjectPress(const Place& at, QWidget* receiver, QMouseEvent*
       if (receiver != list.viewport() && receiver != &list) return false;
       QPointer<TQMListBox> alive(&list);
       if (double_click) {
-        RunObjectScript(list.evntdbl);
+        RunObjectScript(list, list.evntdbl);
         if (!alive) return true;
       }
       QPoint client = list.viewport()->mapFromGlobal(Global(event));
       SetPosition(client);
       SetButton(button);
       list.viewport()->update();
-      RunObjectScript(list.evntMdown);
+      RunObjectScript(list, list.evntMdown);
       return false;
     }
     default:
@@ -385,7 +396,7 @@ void EventDispatch::TextMouseDown(TQMText& text, int button, QPoint at) {
     text.SetFontColour(ToQColor(text.ColorClick));
     text.update();
   }
-  RunObjectScript(text.evntMDown);
+  RunObjectScript(text, text.evntMDown);
 }
 
 bool EventDispatch::ObjectRelease(const Place& at, QWidget* receiver, QMouseEvent* event) {
@@ -408,7 +419,7 @@ bool EventDispatch::ObjectRelease(const Place& at, QWidget* receiver, QMouseEven
       if (!at.object_widget->rect().contains(event->position().toPoint())) return false;
       SetPosition(MainWindowPosition(Global(event)));
       SetButtonFromKeys();
-      RunObjectScript(static_cast<TQMEdit&>(item).evntMup);
+      RunObjectScript(item, static_cast<TQMEdit&>(item).evntMup);
       return false;
     }
     case ObjectKind::ListBox: {
@@ -451,13 +462,13 @@ void EventDispatch::ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEve
   SetButton(1);
   switch (item.kind()) {
     case ObjectKind::Text:
-      RunObjectScript(static_cast<TQMText&>(item).evntMUp);
+      RunObjectScript(item, static_cast<TQMText&>(item).evntMUp);
       break;
     case ObjectKind::Image:
-      RunObjectScript(static_cast<TQMImage&>(item).evntMUp);
+      RunObjectScript(item, static_cast<TQMImage&>(item).evntMUp);
       break;
     case ObjectKind::Shape:
-      RunObjectScript(static_cast<TQMShape&>(item).evntMUp);
+      RunObjectScript(item, static_cast<TQMShape&>(item).evntMUp);
       break;
     default:
       break;
@@ -467,14 +478,14 @@ void EventDispatch::ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEve
 void EventDispatch::ButtonClick(PageObjectItem& item) {
   SetPosition(MainWindowPosition(QCursor::pos()));
   SetButtonFromKeys();
-  RunObjectScript(static_cast<TQMButton&>(item).evntMup);
+  RunObjectScript(item, static_cast<TQMButton&>(item).evntMup);
 }
 
 void EventDispatch::ListClick(TQMListBox& list) {
   SetPosition(MainWindowPosition(QCursor::pos()));
   SetButtonFromKeys();
   list.viewport()->update();
-  RunObjectScript(list.evntMup);
+  RunObjectScript(list, list.evntMup);
 }
 
 void EventDispatch::ObjectMove(const Place& at, QWidget* receiver, QMouseEvent* event) {
@@ -603,20 +614,20 @@ void EventDispatch::MouseEnter(PageObjectItem& item) {
         edit.SetColours(ToQColor(edit.ColorHover), ToQColor(edit.ColorHoverF));
         edit.update();
       }
-      RunObjectScript(edit.evntMenter);
+      RunObjectScript(edit, edit.evntMenter);
       break;
     }
     case ObjectKind::Button:
-      RunObjectScript(static_cast<TQMButton&>(item).evntMenter);
+      RunObjectScript(item, static_cast<TQMButton&>(item).evntMenter);
       break;
     case ObjectKind::ListBox:
-      RunObjectScript(static_cast<TQMListBox&>(item).evntMenter);
+      RunObjectScript(item, static_cast<TQMListBox&>(item).evntMenter);
       break;
     case ObjectKind::Image:
-      RunObjectScript(static_cast<TQMImage&>(item).evntMEnter);
+      RunObjectScript(item, static_cast<TQMImage&>(item).evntMEnter);
       break;
     case ObjectKind::Shape:
-      RunObjectScript(static_cast<TQMShape&>(item).evntMEnter);
+      RunObjectScript(item, static_cast<TQMShape&>(item).evntMEnter);
       break;
     default:
       break;
@@ -635,20 +646,20 @@ void EventDispatch::MouseLeave(PageObjectItem& item) {
         edit.SetColours(ToQColor(edit.ColorNormal), ToQColor(edit.ColorNormalF));
         edit.update();
       }
-      RunObjectScript(edit.evntMleave);
+      RunObjectScript(edit, edit.evntMleave);
       break;
     }
     case ObjectKind::Button:
-      RunObjectScript(static_cast<TQMButton&>(item).evntMleave);
+      RunObjectScript(item, static_cast<TQMButton&>(item).evntMleave);
       break;
     case ObjectKind::ListBox:
-      RunObjectScript(static_cast<TQMListBox&>(item).evntMleave);
+      RunObjectScript(item, static_cast<TQMListBox&>(item).evntMleave);
       break;
     case ObjectKind::Image:
-      RunObjectScript(static_cast<TQMImage&>(item).evntMLeave);
+      RunObjectScript(item, static_cast<TQMImage&>(item).evntMLeave);
       break;
     case ObjectKind::Shape:
-      RunObjectScript(static_cast<TQMShape&>(item).evntMLeave);
+      RunObjectScript(item, static_cast<TQMShape&>(item).evntMLeave);
       break;
     default:
       break;
@@ -695,7 +706,7 @@ void EventDispatch::TextEnter(TQMText& text, QPoint global) {
       text.update();
     }
   }
-  RunObjectScript(text.evntMEnter);
+  RunObjectScript(text, text.evntMEnter);
 }
 
 void EventDispatch::TextLeave(TQMText& text) {
@@ -703,7 +714,7 @@ void EventDispatch::TextLeave(TQMText& text) {
     text.SetFontColour(ToQColor(text.ColorNormal));
     text.update();
   }
-  RunObjectScript(text.evntMLeave);
+  RunObjectScript(text, text.evntMLeave);
 }
 
 // --- Edits
@@ -715,7 +726,7 @@ void EventDispatch::EditFocus(TQMEdit& edit, bool in) {
       edit.update();
     }
     edit.Tag = 2;
-    RunObjectScript(edit.evntMenter);
+    RunObjectScript(edit, edit.evntMenter);
   } else {
     edit.SetColours(ToQColor(edit.ColorNormal), ToQColor(edit.ColorNormalF));
     edit.update();
@@ -755,7 +766,7 @@ void EventDispatch::EditChanged(TQMEdit& edit, const QString& text) {
         int(std::min<qsizetype>(cursor > bad ? cursor - 1 : cursor, edit.text().size())));
   }
   MirrorEditText(edit);
-  RunObjectScript(edit.evntCH);
+  RunObjectScript(edit, edit.evntCH);
 }
 
 void EventDispatch::MirrorEditText(TQMEdit& edit) {

@@ -112,6 +112,7 @@ class EventDispatch : public QObject {
   void ClearMainFocus();
   // Runs a script in the main window's context.
   void RunObjectScript(const std::string& script);
+  void RunObjectScript(PageObjectItem& item, const std::string& script);
   void RunPageScript(const std::string& script, TQMForm& page);
 
   Player& m_player;

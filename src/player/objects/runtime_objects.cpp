@@ -144,7 +144,7 @@ bool CreateRuntimeObject(Player& player, std::string_view kind, std::string_view
   holder->setParent(object);
   holder.release();
   // Event handlers of objects made here run their scripts in this window.
-  object->setProperty("MorvaneScriptPage", script_page);
+  object->setProperty(kScriptPageProperty, script_page);
   if (QWidget* w = item->AsWidget()) {
     w->show();
     w->raise();
