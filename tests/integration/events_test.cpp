@@ -1,6 +1,8 @@
 // Drives the real player headless with input files and checks which event
 // scripts ran, in which order, and what they left in the variables.
 
+#include "support/player_run.h"
+
 #include <QColor>
 #include <QImage>
 
@@ -19,49 +21,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kBinaryDir = MORVANE_BINARY_DIR;
-const std::string kFixtures = std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
+using namespace morvane::test;
 
-std::string Quote(const std::string& s) {
-  return "'" + s + "'";
-}
+const std::string& kFixtures = kPlayerFixtures;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-class EventsRun : public ::testing::Test {
+class EventsRun : public PlayerRunTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = fs::temp_directory_path() /
-            ("morvane-events-test-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(m_dir);
-  }
-
   // Plays the input steps on the fixture; the player ends after the last
   // step's effects, at the quit time.
   void Play(const std::string& fixture, const std::string& steps, int quit_after_ms = 1500,
             const std::string& options = "") {
     fs::path input = m_dir / "input.txt";
     std::ofstream(input) << steps;
-    std::string command =
-        "QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " " +
-        Quote(kBinaryDir + "/morvane-player-bare") + " --headless --trace " +
-        Quote((m_dir / "trace.jsonl").string()) + " --dump-vars " +
-        Quote((m_dir / "vars.json").string()) + " --input " + Quote(input.string()) +
-        " --quit-after " + std::to_string(quit_after_ms) + " " + options + " " +
-        Quote(kFixtures + "/" + fixture) + " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
-        Quote((m_dir / "stderr.txt").string());
-    int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status)) << command;
+    const int status =
+        Run(kFixtures + "/" + fixture, "--dump-vars " + Quote((m_dir / "vars.json").string()) +
+                                           " --input " + Quote(input.string()) + " --quit-after " +
+                                           std::to_string(quit_after_ms) + " " + options);
+    ASSERT_NE(status, -1) << "the player did not exit";
     m_vars = ReadText(m_dir / "vars.json");
     ASSERT_FALSE(m_vars.empty()) << "no variable dump; stderr: " << ReadText(m_dir / "stderr.txt");
   }
@@ -81,8 +57,6 @@ class EventsRun : public ::testing::Test {
   }
   std::string Str(const std::string& name) const { return Var("strings", name); }
   std::string Num(const std::string& name) const { return Var("numbers", name); }
-
-  fs::path m_dir;
   std::string m_vars;
 };
 

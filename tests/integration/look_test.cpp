@@ -1,6 +1,8 @@
 // The appearance actions, printing and the display-mode switch in the real
 // player, run headless.
 
+#include "support/player_run.h"
+
 #include <QColor>
 #include <QImage>
 
@@ -18,45 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kBinaryDir = MORVANE_BINARY_DIR;
-const std::string kFixtures = std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
+using namespace morvane::test;
 
-std::string Quote(const std::string& s) {
-  return "'" + s + "'";
-}
+const std::string& kFixtures = kPlayerFixtures;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-class LookRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = fs::temp_directory_path() /
-            ("morvane-look-run-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(m_dir);
-  }
-  int Run(const std::string& project, const std::string& options) {
-    std::string command =
-        "cd " + Quote(m_dir.string()) + " && MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
-        " " + Quote(kBinaryDir + "/morvane-player-bare") + " --headless --trace " +
-        Quote(trace().string()) + " " + options + " " + Quote(project) + " >" +
-        Quote((m_dir / "stdout.txt").string()) + " 2>" + Quote((m_dir / "stderr.txt").string());
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  fs::path trace() const { return m_dir / "trace.jsonl"; }
-
-  fs::path m_dir;
-};
+class LookRun : public PlayerRunTest {};
 
 TEST_F(LookRun, ShowScriptChangesThePageAndPrintsIt) {
   fs::path shots = m_dir / "shots", printed = m_dir / "printed";

@@ -1,6 +1,8 @@
 // Runs the real player headless on small projects and checks what it traces,
 // draws and leaves behind.
 
+#include "support/player_run.h"
+
 #include "package/native_container.h"
 
 #include <QColor>
@@ -21,57 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kBinaryDir = MORVANE_BINARY_DIR;
-const std::string kFixtures = std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
+using namespace morvane::test;
 
-std::string Quote(const std::string& s) {
-  return "'" + s + "'";
-}
+const std::string& kFixtures = kPlayerFixtures;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-class PlayerRun : public ::testing::Test {
+class PlayerRun : public PlayerRunTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = fs::temp_directory_path() /
-            ("morvane-player-test-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-  }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(m_dir);
-  }
-
-  // Runs the player with the options; returns its exit status.
-  int Run(const std::string& project, const std::string& options,
-          const std::string& binary = "morvane-player-bare") {
-    std::string command = "MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " " +
-                          Quote(kBinaryDir + "/" + binary) + " --headless --trace " +
-                          Quote(trace().string()) + " " + options;
-    if (!project.empty()) command += " " + Quote(project);
-    command += " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
-               Quote((m_dir / "stderr.txt").string());
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  fs::path trace() const { return m_dir / "trace.jsonl"; }
   fs::path qmtemp() const { return m_dir / "prefix/windows/temp/QMTEMP"; }
-  std::vector<std::string> TraceLines() const { return Lines(ReadText(trace())); }
-
-  fs::path m_dir;
 };
 
 TEST_F(PlayerRun, ShowsVisiblePagesAndDrawsThem) {

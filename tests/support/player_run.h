@@ -1,0 +1,79 @@
+#pragma once
+
+// Runs the real player headless on a project, in a folder of its own for each
+// test: the emulated prefix, the trace and the captured output live there and
+// are kept when the test fails.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace morvane::test {
+
+namespace fs = std::filesystem;
+
+inline const std::string kBinaryDir = MORVANE_BINARY_DIR;
+inline const std::string kPlayerFixtures =
+    std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/player";
+
+inline std::string Quote(const std::string& s) {
+  return "'" + s + "'";
+}
+
+inline std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class PlayerRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_dir = fs::temp_directory_path() / ("morvane-" + std::string(info->test_suite_name()) + "-" +
+                                         info->name() + "-" + std::to_string(getpid()));
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(m_dir);
+  }
+
+  // Runs the player headless in the test's folder with the options, tracing
+  // to trace(); returns its exit status, -1 when it did not exit.
+  int Run(const std::string& project, const std::string& options,
+          const std::string& binary = "morvane-player-bare") {
+    std::string command =
+        "cd " + Quote(m_dir.string()) +
+        " && QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " " +
+        Quote(kBinaryDir + "/" + binary) + " --headless --trace " + Quote(trace().string()) + " " +
+        options;
+    if (!project.empty()) command += " " + Quote(project);
+    command += " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
+               Quote((m_dir / "stderr.txt").string());
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  fs::path trace() const { return m_dir / "trace.jsonl"; }
+  std::vector<std::string> TraceLines() const { return Lines(ReadText(trace())); }
+
+  fs::path m_dir;
+};
+
+}  // namespace morvane::test
