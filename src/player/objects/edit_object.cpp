@@ -1,6 +1,7 @@
 #include "player/objects/edit_object.h"
 
 #include <QPainter>
+#include <QTimer>
 
 namespace morvane {
 
@@ -63,32 +64,47 @@ void TQMEdit::focusInEvent(QFocusEvent* event) {
   if (!AutoSelect && hasSelectedText()) deselect();
 }
 
+TQMEdit::Drawn TQMEdit::WantedLook() const {
+  Drawn wanted;
+  wanted.text = displayText();
+  wanted.size = size();
+  wanted.font = font().key();
+  wanted.palette = palette().cacheKey();
+  wanted.frame_version = m_frame_version;
+  wanted.cursor = cursorPosition();
+  wanted.selection = selectionStart();
+  wanted.flags = int(alignment()) | isEnabled() << 16 | isReadOnly() << 17 | underMouse() << 18 |
+                 int(layoutDirection()) << 19 | int(echoMode()) << 21;
+  return wanted;
+}
+
+void TQMEdit::KeepDrawnPicture() {
+  m_picture_pending = false;
+  if (hasFocus()) return;
+  Drawn wanted = WantedLook();
+  if (!m_drawn.image.isNull() && m_drawn == wanted) return;
+  const qreal ratio = devicePixelRatioF();
+  QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::transparent);
+  m_drawing_for_cache = true;
+  render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+  m_drawing_for_cache = false;
+  wanted.image = std::move(image);
+  m_drawn = std::move(wanted);
+}
+
 void TQMEdit::paintEvent(QPaintEvent* event) {
   if (!hasFocus() && !m_drawing_for_cache) {
-    Drawn wanted;
-    wanted.text = displayText();
-    wanted.size = size();
-    wanted.font = font().key();
-    wanted.palette = palette().cacheKey();
-    wanted.frame_version = m_frame_version;
-    wanted.cursor = cursorPosition();
-    wanted.selection = selectionStart();
-    wanted.flags = int(alignment()) | isEnabled() << 16 | isReadOnly() << 17 | underMouse() << 18 |
-                   int(layoutDirection()) << 19 | int(echoMode()) << 21;
-    if (m_drawn.image.isNull() || !(m_drawn == wanted)) {
-      const qreal ratio = devicePixelRatioF();
-      QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-      image.setDevicePixelRatio(ratio);
-      image.fill(Qt::transparent);
-      m_drawing_for_cache = true;
-      render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
-      m_drawing_for_cache = false;
-      wanted.image = std::move(image);
-      m_drawn = std::move(wanted);
+    if (!m_drawn.image.isNull() && m_drawn == WantedLook()) {
+      QPainter p(this);
+      p.drawImage(0, 0, m_drawn.image);
+      return;
     }
-    QPainter p(this);
-    p.drawImage(0, 0, m_drawn.image);
-    return;
+    if (!m_picture_pending) {
+      m_picture_pending = true;
+      QTimer::singleShot(0, this, [this] { KeepDrawnPicture(); });
+    }
   }
   {
     QPainter p(this);

@@ -41,10 +41,15 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
 
  private:
   void ApplyCase();
+  struct Drawn;
+  Drawn WantedLook() const;
+  void KeepDrawnPicture();
   FrameSpec m_frame;
   int m_char_case = 0;
   // An edit without the keyboard focus (no caret to blink) is drawn once into
-  // a picture and copied until what it shows changes.
+  // a picture and copied until what it shows changes. A widget cannot render
+  // itself inside its own paint event, so the picture is taken right after a
+  // paint that found it out of date.
   struct Drawn {
     QImage image;
     QString text;
@@ -61,6 +66,7 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
   } m_drawn;
   int m_frame_version = 0;
   bool m_drawing_for_cache = false;
+  bool m_picture_pending = false;
 };
 
 }  // namespace morvane

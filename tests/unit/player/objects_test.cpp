@@ -20,7 +20,9 @@
 #include "player/shell/player_stage.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -308,6 +310,28 @@ TEST_F(LoadedPlayer, EveryClassIsBuiltWithItsProperties) {
   // never reaches the page.
   EXPECT_EQ(Page1().FindObject("29"), nullptr);
   EXPECT_EQ(Page1().FindObject("31"), nullptr);
+}
+
+// What the window shows, not a picture taken outside its paint events: an
+// edit without the focus keeps a picture of itself and must still be drawn.
+TEST_F(LoadedPlayer, AnEditWithoutTheFocusIsDrawnOnTheWindow) {
+  Load("objects");
+  ASSERT_TRUE(m_started);
+  TQMForm* page = m_player->GetFormByNum(1);
+  auto* edit = Object<TQMEdit>("5");
+  ASSERT_FALSE(edit->hasFocus());
+  const QRect area(edit->mapTo(page, QPoint(0, 0)), edit->size());
+  for (int paint = 0; paint < 2; ++paint) {  // the first paint, then one from the kept picture
+    if (paint == 0) edit->setText("new");
+    edit->update();
+    for (QElapsedTimer clock; !clock.isValid() || clock.elapsed() < 50;) {
+      if (!clock.isValid()) clock.start();
+      QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    const QImage shown = page->screen()->grabWindow(page->winId()).toImage().copy(area);
+    const QImage alone = edit->grab().toImage().convertToFormat(shown.format());
+    EXPECT_EQ(shown, alone) << "paint " << paint;
+  }
 }
 
 TEST_F(LoadedPlayer, NamesAreFoundIgnoringCase) {
