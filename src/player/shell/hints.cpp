@@ -1,6 +1,7 @@
 #include "player/shell/hints.h"
 
 #include "player/assets/fonts.h"
+#include "player/objects/shape_object.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
 #include "util/code_page.h"
@@ -92,9 +93,15 @@ bool HintHandler::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::ToolTip: {
       if (!InPageWindow(widget)) break;
+      auto* help = static_cast<QHelpEvent*>(event);
+      // A shape shows its hint only while the pointer is inside its figure.
+      if (auto* shape = dynamic_cast<const TQMShape*>(widget);
+          shape && !shape->FigureContains(help->pos().x(), help->pos().y())) {
+        QToolTip::hideText();
+        return true;
+      }
       QString hint = HintOf(widget);
       if (hint.isEmpty()) break;
-      auto* help = static_cast<QHelpEvent*>(event);
       // The project's hide pause instead of the toolkit's own.
       QToolTip::showText(help->globalPos(), hint, widget, QRect(),
                          std::max(m_player.project().options.hint_hide_pause, 0));

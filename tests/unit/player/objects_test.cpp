@@ -21,8 +21,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -332,6 +334,24 @@ TEST_F(LoadedPlayer, AnEditWithoutTheFocusIsDrawnOnTheWindow) {
     const QImage alone = edit->grab().toImage().convertToFormat(shown.format());
     EXPECT_EQ(shown, alone) << "paint " << paint;
   }
+}
+
+TEST_F(LoadedPlayer, AShapeShowsItsHintOnlyInsideItsFigure) {
+  Load("objects");
+  ASSERT_TRUE(m_started);
+  auto* triangle = Object<TQMShape>("15");  // (0,0) (47,0) (0,39), hint "Triangle"
+  ASSERT_NE(triangle, nullptr);
+  struct Case {
+    QPoint at;
+    QString shown;
+  };
+  // Outside first: a hint once shown is only hidden with a delay.
+  for (const Case& c : {Case{{40, 35}, ""}, Case{{5, 5}, "Triangle"}}) {
+    QHelpEvent help(QEvent::ToolTip, c.at, triangle->mapToGlobal(c.at));
+    QApplication::sendEvent(triangle, &help);
+    EXPECT_EQ(QToolTip::text(), c.shown) << c.at.x() << "," << c.at.y();
+  }
+  QToolTip::hideText();
 }
 
 TEST_F(LoadedPlayer, NamesAreFoundIgnoringCase) {
