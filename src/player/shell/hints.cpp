@@ -89,6 +89,10 @@ bool HintHandler::eventFilter(QObject* watched, QEvent* event) {
       QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
       QWidget* under = window->childAt(window->mapFromGlobal(global));
       NoteHint(HintOf(under ? under : window));
+      // The project may ask for the current hint to follow the pointer.
+      if (m_player.project().options.hint_follows_pointer && !m_current.isEmpty())
+        QToolTip::showText(global, m_current, under ? under : window, QRect(),
+                           std::max(m_player.project().options.hint_hide_pause, 0));
       break;
     }
     case QEvent::ToolTip: {

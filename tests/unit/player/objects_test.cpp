@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QToolTip>
 
@@ -352,6 +353,22 @@ TEST_F(LoadedPlayer, AShapeShowsItsHintOnlyInsideItsFigure) {
     EXPECT_EQ(QToolTip::text(), c.shown) << c.at.x() << "," << c.at.y();
   }
   QToolTip::hideText();
+}
+
+TEST_F(LoadedPlayer, TheHintOptionShowsTheCurrentHintAtEveryMove) {
+  for (const std::string fixture : {"objects", "hints-follow"}) {
+    Load(fixture);
+    ASSERT_TRUE(m_started);
+    auto* text = Object<TQMText>("1");
+    ASSERT_NE(text, nullptr);
+    const QPoint at(5, 5);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(text->mapToGlobal(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(text, &move);
+    // Without the option a hint waits for the pointer to rest.
+    EXPECT_EQ(QToolTip::isVisible(), fixture == "hints-follow") << fixture;
+    TearDown();
+  }
 }
 
 TEST_F(LoadedPlayer, NamesAreFoundIgnoringCase) {
