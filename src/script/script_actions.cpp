@@ -36,18 +36,6 @@ std::string Element(const std::string& array, size_t index) {
   return array + "[" + std::to_string(index) + "]";
 }
 
-// The font text of a font dialog: name,size,charset then ,B ,I ,U ,S or ,N.
-std::string FontText(const FontChoice& font) {
-  std::string text =
-      font.name + "," + std::to_string(font.size) + "," + std::to_string(font.charset);
-  if (font.bold) text += ",B";
-  if (font.italic) text += ",I";
-  if (font.underline) text += ",U";
-  if (font.strike_out) text += ",S";
-  if (!font.bold && !font.italic && !font.underline && !font.strike_out) text += ",N";
-  return text;
-}
-
 // The save dialog's default extension from its filter.
 std::string DefaultExtension(const std::string& filter) {
   const size_t first = filter.find('|');

@@ -8,6 +8,17 @@
 
 namespace morvane {
 
+std::string FontText(const FontChoice& font) {
+  std::string text =
+      font.name + "," + std::to_string(font.size) + "," + std::to_string(font.charset);
+  if (font.bold) text += ",B";
+  if (font.italic) text += ",I";
+  if (font.underline) text += ",U";
+  if (font.strike_out) text += ",S";
+  if (!font.bold && !font.italic && !font.underline && !font.strike_out) text += ",N";
+  return text;
+}
+
 int32_t message_box::DefaultResult(int32_t flags) {
   switch (flags & 0x0F) {
     case kAbortRetryIgnore:

@@ -109,6 +109,9 @@ struct FontChoice {
   bool strike_out = false;
 };
 
+// The font text of a font dialog: name,size,charset then ,B ,I ,U ,S or ,N.
+std::string FontText(const FontChoice& font);
+
 class ScriptStage : public Stage {
  public:
   // --- Threads

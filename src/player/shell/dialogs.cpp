@@ -81,17 +81,6 @@ void Trace(Player& player, const char* kind, const std::optional<std::string>& r
                  {"result", result ? ToUtf8(*result, player.code_page()) : std::string("cancel")}});
 }
 
-std::string FontText(const FontChoice& font) {
-  std::string text =
-      font.name + "," + std::to_string(font.size) + "," + std::to_string(font.charset);
-  if (font.bold) text += ",B";
-  if (font.italic) text += ",I";
-  if (font.underline) text += ",U";
-  if (font.strike_out) text += ",S";
-  if (!font.bold && !font.italic && !font.underline && !font.strike_out) text += ",N";
-  return text;
-}
-
 QString Utf(Player& player, std::string_view bytes) {
   return QString::fromStdString(ToUtf8(bytes, player.code_page()));
 }
