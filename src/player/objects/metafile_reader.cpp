@@ -351,6 +351,12 @@ class Player {
     int64_t h = std::abs(int64_t(m_state.font_height));
     // Logical heights go through the mapping with the rest of the drawing.
     font.setPixelSize(int(std::clamp<int64_t>(h ? h : 12, 1, 4000)));
+    // Glyphs larger than any picture we draw are left out: the toolkit's
+    // glyph cache does not survive them.
+    const QTransform t = m_p.combinedTransform();
+    const double scale = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+    const double device_size = font.pixelSize() * scale;
+    if (!std::isfinite(device_size) || device_size > 2000) return;
     m_p.setFont(font);
     QFontMetricsF metrics(font);
     double x = 0, y = 0;
