@@ -19,14 +19,6 @@
 namespace morvane {
 namespace {
 
-// The rounded value as a 32-bit integer, or the conversion error.
-int32_t ToInt32(double value) {
-  const std::optional<int64_t> rounded = RoundHalfEven(value);
-  if (!rounded || *rounded > INT32_MAX || *rounded < INT32_MIN)
-    throw ConversionError(FloatToText(rounded ? static_cast<double>(*rounded) : value));
-  return static_cast<int32_t>(*rounded);
-}
-
 // The name of the array a raw argument names: without its first character.
 std::string ArrayName(const std::string& raw) {
   return raw.empty() ? raw : raw.substr(1);
@@ -55,8 +47,9 @@ bool HasFolder(std::string_view path) {
 
 }  // namespace
 
+// The argument kinds are those of action_arguments.h.
 std::string ScriptEngine::S(const ScriptLine& line, size_t i) {
-  return m_evaluator.String(line.arguments[i]);
+  return ActionArgs(m_evaluator, line.arguments).S(i);
 }
 
 // An object argument written as a bare whole number, as in 10(3,"Page"), names
@@ -74,25 +67,23 @@ std::string ScriptEngine::ObjectNumber(const ScriptLine& line, size_t i) {
 }
 
 double ScriptEngine::D(const ScriptLine& line, size_t i) {
-  return m_evaluator.Number(line.arguments[i]);
+  return ActionArgs(m_evaluator, line.arguments).D(i);
 }
 
 int32_t ScriptEngine::N(const ScriptLine& line, size_t i) {
-  return ToInt32(D(line, i));
+  return ActionArgs(m_evaluator, line.arguments).N(i);
 }
 
 bool ScriptEngine::B(const ScriptLine& line, size_t i) {
-  const double value = D(line, i);
-  const std::optional<int64_t> rounded = RoundHalfEven(value);
-  return rounded ? *rounded > 0 : value > 0;
+  return ActionArgs(m_evaluator, line.arguments).B(i);
 }
 
 std::string ScriptEngine::P(const ScriptLine& line, size_t i) {
-  return ExpandPathMacros(S(line, i), m_environment.macro_folders());
+  return ActionArgs(m_evaluator, line.arguments).P(i);
 }
 
 uint32_t ScriptEngine::C(const ScriptLine& line, size_t i) {
-  return ParseColourString(AsciiUpper(S(line, i)));
+  return ActionArgs(m_evaluator, line.arguments).C(i);
 }
 
 namespace {
@@ -238,6 +229,7 @@ void ScriptEngine::CoreAction(int32_t code, const ScriptLine& line, int32_t page
       request.object = ObjectNumber(line, 0);
       const size_t dot = line.text.find('.');
       if (dot != std::string::npos) request.tail = line.text.substr(dot + 1);
+      request.action = line.object_action;
       request.thread = thread;
       request.script_page = page;
       request.evaluator = &m_evaluator;
@@ -413,7 +405,7 @@ void ScriptEngine::DialogAction(int32_t code, const ScriptLine& line, int32_t pa
       std::optional<uint32_t> initial;
       const double red = D(line, 0);
       if (red != -1) {
-        const uint32_t r = static_cast<uint32_t>(ToInt32(red)) & 0xFF;
+        const uint32_t r = static_cast<uint32_t>(ActionInteger(red)) & 0xFF;
         const uint32_t g = static_cast<uint32_t>(N(line, 1)) & 0xFF;
         const uint32_t b = static_cast<uint32_t>(N(line, 2)) & 0xFF;
         initial = r | (g << 8) | (b << 16);

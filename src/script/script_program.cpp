@@ -82,6 +82,13 @@ void Classify(ScriptLine& line) {
     line.kind = LineKind::kAction;
     line.code = ParseActionCode(code);
     line.arguments = SplitActionArguments(line.text);
+    if (line.code == 10) {
+      // The object-action text follows the first dot of the line.
+      const size_t dot = line.text.find('.');
+      line.object_action = ParseObjectActionText(dot == std::string::npos
+                                                     ? std::string_view()
+                                                     : std::string_view(line.text).substr(dot + 1));
+    }
   }
 }
 

@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "script/action_arguments.h"
 #include "util/quoted_text.h"
 
 namespace morvane {
@@ -97,6 +98,8 @@ struct ScriptLine {
   // kAction: the code, nothing when the code text is no integer.
   std::optional<int32_t> code;
   ActionArguments arguments;
+  // Object-action lines (code 10): the text after the line's first dot.
+  ObjectActionText object_action;
   // Assignments: the name (without its prefix) and the expression.
   std::string name;
   std::string expression;

@@ -20,6 +20,7 @@
 
 #include "expr/stage.h"
 #include "platform/drive_table.h"
+#include "script/action_arguments.h"
 
 namespace morvane {
 
@@ -63,12 +64,14 @@ struct AppearanceChange {
   uint32_t colour = 0;
 };
 
-// 10(object,page).tail: the page is named, the object number evaluated; the
-// stage evaluates the tail's own arguments with `evaluator`.
+// 10(object,page).tail: the page is named, the object number evaluated, the
+// tail split into its code and arguments when the line was parsed; the
+// object's action evaluates the arguments it needs with `evaluator`.
 struct ObjectActionRequest {
   std::string page_name;
   std::string object;
-  std::string tail;
+  std::string tail;  // as written, for traces
+  ObjectActionText action;
   int32_t thread = 0;
   int32_t script_page = 1;
   Evaluator* evaluator = nullptr;

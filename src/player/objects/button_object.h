@@ -16,10 +16,10 @@ class TQMButton : public QPushButton, public PageObjectItem {
   TQMButton(const PageObject& model, QWidget* owner);
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
+  Script* EventScript(ObjectEvent event) override;
 
   void SetShowFocusRect(bool on) { m_show_focus_rect = on; }
 
-  int8_t RealCursor = 0;
   Script evntMenter, evntMleave, evntMdown, evntMup;
 
  protected:

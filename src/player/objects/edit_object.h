@@ -17,6 +17,7 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
   TQMEdit(const PageObject& model, QWidget* owner);
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
+  Script* EventScript(ObjectEvent event) override;
 
   void SetFrame(const FrameSpec& frame);
   const FrameSpec& frame_spec() const { return m_frame; }
@@ -28,7 +29,6 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
 
   Colour ColorNormal, ColorHover, ColorEnter, ColorNormalF, ColorHoverF, ColorEnterF;
   bool ColorEvents = false;
-  int8_t RealCursor = 0;
   int8_t Validation = 0;
   bool AutoSize = false;
   // Tabbing into the edit selects its whole text.

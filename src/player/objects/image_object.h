@@ -24,6 +24,7 @@ class TQMImage : public QWidget, public PageObjectItem {
   ~TQMImage() override;
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
+  Script* EventScript(ObjectEvent event) override;
 
   // Sets the picture; `transparent` and `key` apply to bitmaps and GIFs.
   void SetPicture(PictureData picture, bool transparent, const QColor& key, bool loop);
@@ -53,7 +54,6 @@ class TQMImage : public QWidget, public PageObjectItem {
   bool running() const;
   bool paused() const;
 
-  int8_t RealCursor = 0;
   std::string RealName;
   std::string ImgPath;  // a Windows path
   Script evntMDown, evntMUp, evntMEnter, evntMLeave;

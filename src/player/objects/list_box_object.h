@@ -21,13 +21,15 @@ class TQMListBox : public QListWidget, public PageObjectItem {
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
   ObjectSnapshot Snapshot() override;
+  Script* EventScript(ObjectEvent event) override;
 
   void SetFrame(const FrameSpec& frame);
   void SetColours(const QColor& background, const QColor& font);
   void SetColumns(int columns);
   void SetSorted(bool on) { m_sorted = on; }
   void SetMultiSelect(bool on);
-  void SetRightToLeft(bool on) { m_right_to_left = on; }
+  // The drawing order of the items and the layout direction.
+  void SetRightToLeft(bool on) override;
   // Replaces the items: package bytes, one per line (CR LF, CR or LF).
   void SetItems(std::string_view raw, int charset, int project_code_page);
 
@@ -53,7 +55,6 @@ class TQMListBox : public QListWidget, public PageObjectItem {
   const QColor& background() const { return m_background; }
 
   Colour SelColor, SelFColor;
-  int8_t RealCursor = 0;
   Script evntMenter, evntMleave, evntMdown, evntMup, evntdbl;
 
  protected:

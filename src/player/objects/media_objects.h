@@ -18,6 +18,7 @@ class TQMSound : public QObject, public PageObjectItem {
   TQMSound(const PageObject& model, QObject* owner);
   QObject* AsObject() override { return this; }
   ObjectSnapshot Snapshot() override;
+  Script* EventScript(ObjectEvent event) override;
 
   Script evntStart, evntFinish;
   bool Loop = false;
@@ -35,6 +36,10 @@ class TQMVideo : public QWidget, public PageObjectItem {
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
   ObjectSnapshot Snapshot() override;
+  Script* EventScript(ObjectEvent event) override;
+  // The still follows the video; the video waits to be played again.
+  void Moved(int32_t left, int32_t top) override;
+  void DestroyOwned(const std::function<void(std::string_view name)>& destroy) override;
 
   std::string Path;
   bool Loop = false;
@@ -62,7 +67,6 @@ class TQMFlash : public QWidget, public PageObjectItem {
   int Quality = 1, ScaleMode = 0;
   int32_t FrameNum = 0;
   QString BGColor;  // six hexadecimal digits, red green blue
-  int8_t RealCursor = 0;
 };
 
 class TQMBrowser : public QWidget, public PageObjectItem {
@@ -70,6 +74,8 @@ class TQMBrowser : public QWidget, public PageObjectItem {
   TQMBrowser(const PageObject& model, QWidget* owner);
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
+
+  void SetCursorNumber(int32_t number) override { cursor_number = number; }
 
   Script evntBN, evntAN, evntNW, evntPC, evntSC, evntTC, evntAC;
   std::string DefPath;

@@ -17,6 +17,10 @@ ObjectSnapshot PageObjectItem::Snapshot() {
   return s;
 }
 
+void PageObjectItem::SetRightToLeft(bool on) {
+  if (QWidget* w = AsWidget()) w->setLayoutDirection(on ? Qt::RightToLeft : Qt::LeftToRight);
+}
+
 void NameComponent(QObject& object, std::string_view name) {
   // Names are ASCII: a prefix and an object number.
   object.setObjectName(QString::fromLatin1(name.data(), qsizetype(name.size())));

@@ -28,6 +28,7 @@ namespace morvane {
 
 class Player;
 class TQMForm;
+class ObjectBuilder;
 
 class PageObjects {
  public:
@@ -68,6 +69,8 @@ class PageObjects {
   void BuildFixedComponents(const Page& page);
   void BuildTemplates();
   void BuildObject(const PageObject& o, const Page& page);
+  // What the class factories build with; `page` is nothing for templates.
+  ObjectBuilder Builder(const Page* page);
   void BuildWaiting();
   void Inert(const PageObject& o);
   // Names a component for the loader: a name registered from outside while

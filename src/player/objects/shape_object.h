@@ -45,7 +45,6 @@ class TQuillmereShape : public QWidget {
 
   bool LockPosition = false;
   std::string RealHint;
-  int8_t RealCursor = 0;
   bool RealVisible = true, RealEnabled = true;
   int32_t RealLeft = 0, RealTop = 0;
   std::string RealName;
@@ -66,6 +65,8 @@ class TQMShape : public TQuillmereShape, public PageObjectItem {
   TQMShape(const PageObject& model, QWidget* owner);
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
+  Script* EventScript(ObjectEvent event) override;
+  void Moved(int32_t left, int32_t top) override { RealLeft = left, RealTop = top; }
 
   // Whether the point, in the shape's coordinates, is inside its figure.
   bool FigureContains(int x, int y) const;

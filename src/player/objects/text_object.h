@@ -17,6 +17,7 @@ class TQMText : public QWidget, public PageObjectItem {
   TQMText(const PageObject& model, QWidget* owner);
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
+  Script* EventScript(ObjectEvent event) override;
 
   void SetCaption(QString caption);
   void SetLayoutDigit(int digit) { m_layout = digit; }
@@ -26,12 +27,11 @@ class TQMText : public QWidget, public PageObjectItem {
   void SetAutoSize(bool on) { m_auto_size = on; }
   void SetFontColour(const QColor& c) { m_font_colour = c; }
   void SetBackground(const QColor& c) { m_background = c; }
-  void SetRightToLeft(bool on) { m_right_to_left = on; }
+  void SetRightToLeft(bool on) override { m_right_to_left = on; }
   // Fits the box to the caption when auto-size is on.
   void AdjustBounds();
 
   Colour ColorNormal, ColorHover, ColorClick;
-  int8_t RealCursor = 0;
   bool ColorEvents = false;
   Script evntMDown, evntMUp, evntMEnter, evntMLeave;
 

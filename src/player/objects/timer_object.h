@@ -15,6 +15,7 @@ class TQMTimer : public QTimer, public PageObjectItem {
  public:
   TQMTimer(const PageObject& model, QObject* owner);
   QObject* AsObject() override { return this; }
+  Script* EventScript(ObjectEvent event) override;
 
   // Runs on every tick, after the counting.
   void SetTickHandler(std::function<void(TQMTimer&)> handler) { m_handler = std::move(handler); }

@@ -370,7 +370,8 @@ void PlayerStage::EndProgram(int32_t script_page, bool from_worker) {
 }
 
 void PlayerStage::ObjectAction(const ObjectActionRequest& request) {
-  RunOnMainThread([&] { DoObjAction(m_player, request); });
+  // The engine hands a worker's request over; it arrives on the main thread.
+  DoObjAction(m_player, request);
 }
 
 void PlayerStage::PageAppearance(const AppearanceChange& change) {

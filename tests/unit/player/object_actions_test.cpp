@@ -94,6 +94,7 @@ class ActionsPlayer : public ::testing::Test {
     request.page_name = page;
     request.object = object;
     request.tail = tail;
+    request.action = ParseObjectActionText(tail);
     request.evaluator = m_evaluator.get();
     DoObjAction(*m_player, request);
   }
