@@ -7,6 +7,7 @@
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
+#include "player/objects/object_class.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"
 #include "player/objects/shape_object.h"
@@ -343,19 +344,19 @@ bool EventDispatch::ObjectPress(const Place& at, QWidget* receiver, QMouseEvent*
       if (receiver != at.object_widget) return false;
       SetPosition(pos);
       SetButton(button);
-      RunObjectScript(item, static_cast<TQMEdit&>(item).evntMdown);
+      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseDown));
       return false;
     case ObjectKind::Button:
       if (receiver != at.object_widget) return false;
       SetPosition(pos);
       SetButton(button);
-      RunObjectScript(item, static_cast<TQMButton&>(item).evntMdown);
+      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseDown));
       return false;
     case ObjectKind::Image:
       SetPosition(MainWindowPosition(Global(event)));
       SetButtonFromKeys();
       ClearMainFocus();
-      RunObjectScript(item, static_cast<TQMImage&>(item).evntMDown);
+      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseDown));
       return true;
     case ObjectKind::Shape: {
       auto& shape = static_cast<TQMShape&>(item);
@@ -419,7 +420,7 @@ bool EventDispatch::ObjectRelease(const Place& at, QWidget* receiver, QMouseEven
       if (!at.object_widget->rect().contains(event->position().toPoint())) return false;
       SetPosition(MainWindowPosition(Global(event)));
       SetButtonFromKeys();
-      RunObjectScript(item, static_cast<TQMEdit&>(item).evntMup);
+      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseUp));
       return false;
     }
     case ObjectKind::ListBox: {
@@ -460,25 +461,13 @@ void EventDispatch::ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEve
   if (!alive || under != &widget) return;
   SetPosition(event->position().toPoint());
   SetButton(1);
-  switch (item.kind()) {
-    case ObjectKind::Text:
-      RunObjectScript(item, static_cast<TQMText&>(item).evntMUp);
-      break;
-    case ObjectKind::Image:
-      RunObjectScript(item, static_cast<TQMImage&>(item).evntMUp);
-      break;
-    case ObjectKind::Shape:
-      RunObjectScript(item, static_cast<TQMShape&>(item).evntMUp);
-      break;
-    default:
-      break;
-  }
+  if (Script* up = item.EventScript(ObjectEvent::kMouseUp)) RunObjectScript(item, *up);
 }
 
 void EventDispatch::ButtonClick(PageObjectItem& item) {
   SetPosition(MainWindowPosition(QCursor::pos()));
   SetButtonFromKeys();
-  RunObjectScript(item, static_cast<TQMButton&>(item).evntMup);
+  RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseUp));
 }
 
 void EventDispatch::ListClick(TQMListBox& list) {
@@ -566,22 +555,13 @@ void EventDispatch::PageTick(TQMForm& form, QPoint global) {
       }
     } else if (item->Tag == 0 && !child->isHidden()) {
       item->Tag = 1;
-      switch (item->kind()) {
-        case ObjectKind::Edit:
-        case ObjectKind::Button:
-        case ObjectKind::ListBox:
-        case ObjectKind::Image:
-          MouseEnter(*item);
-          break;
-        case ObjectKind::Shape:
-          if (shape->FigureContains(p.x() - bounds.left(), p.y() - bounds.top()) &&
-              !shape->inside) {
-            shape->inside = true;
-            MouseEnter(*item);
-          }
-          break;
-        default:
-          break;
+      if (!ClassOf(item->kind()).tracked_hover) continue;
+      if (!shape) {
+        MouseEnter(*item);
+      } else if (shape->FigureContains(p.x() - bounds.left(), p.y() - bounds.top()) &&
+                 !shape->inside) {
+        shape->inside = true;
+        MouseEnter(*item);
       }
     }
   }
@@ -589,81 +569,25 @@ void EventDispatch::PageTick(TQMForm& form, QPoint global) {
 
 void EventDispatch::ExecuteOnLeave(PageObjectItem& item) {
   item.Tag = 0;
-  switch (item.kind()) {
-    case ObjectKind::Edit:
-    case ObjectKind::Button:
-    case ObjectKind::ListBox:
-    case ObjectKind::Image:
-    case ObjectKind::Shape:
-      MouseLeave(item);
-      break;
-    default:
-      break;
-  }
+  if (ClassOf(item.kind()).tracked_hover) MouseLeave(item);
 }
 
 void EventDispatch::MouseEnter(PageObjectItem& item) {
-  QWidget* widget = item.AsWidget();
-  if (!widget) return;
-  auto* form = Locate(widget).form;
-  if (!IsActive(form)) return;
-  switch (item.kind()) {
-    case ObjectKind::Edit: {
-      auto& edit = static_cast<TQMEdit&>(item);
-      if (edit.ColorEvents) {
-        edit.SetColours(ToQColor(edit.ColorHover), ToQColor(edit.ColorHoverF));
-        edit.update();
-      }
-      RunObjectScript(edit, edit.evntMenter);
-      break;
-    }
-    case ObjectKind::Button:
-      RunObjectScript(item, static_cast<TQMButton&>(item).evntMenter);
-      break;
-    case ObjectKind::ListBox:
-      RunObjectScript(item, static_cast<TQMListBox&>(item).evntMenter);
-      break;
-    case ObjectKind::Image:
-      RunObjectScript(item, static_cast<TQMImage&>(item).evntMEnter);
-      break;
-    case ObjectKind::Shape:
-      RunObjectScript(item, static_cast<TQMShape&>(item).evntMEnter);
-      break;
-    default:
-      break;
-  }
+  Hover(item, true);
 }
 
 void EventDispatch::MouseLeave(PageObjectItem& item) {
+  Hover(item, false);
+}
+
+void EventDispatch::Hover(PageObjectItem& item, bool inside) {
   QWidget* widget = item.AsWidget();
-  if (!widget) return;
+  if (!widget || !ClassOf(item.kind()).tracked_hover) return;
   auto* form = Locate(widget).form;
   if (!IsActive(form)) return;
-  switch (item.kind()) {
-    case ObjectKind::Edit: {
-      auto& edit = static_cast<TQMEdit&>(item);
-      if (edit.ColorEvents) {
-        edit.SetColours(ToQColor(edit.ColorNormal), ToQColor(edit.ColorNormalF));
-        edit.update();
-      }
-      RunObjectScript(edit, edit.evntMleave);
-      break;
-    }
-    case ObjectKind::Button:
-      RunObjectScript(item, static_cast<TQMButton&>(item).evntMleave);
-      break;
-    case ObjectKind::ListBox:
-      RunObjectScript(item, static_cast<TQMListBox&>(item).evntMleave);
-      break;
-    case ObjectKind::Image:
-      RunObjectScript(item, static_cast<TQMImage&>(item).evntMLeave);
-      break;
-    case ObjectKind::Shape:
-      RunObjectScript(item, static_cast<TQMShape&>(item).evntMLeave);
-      break;
-    default:
-      break;
-  }
+  item.ShowHover(inside);
+  Script* script = item.EventScript(inside ? ObjectEvent::kMouseEnter : ObjectEvent::kMouseLeave);
+  if (script) RunObjectScript(item, *script);
 }
 
 void EventDispatch::NativeTextHover(QPoint global) {

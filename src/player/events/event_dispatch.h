@@ -86,6 +86,7 @@ class EventDispatch : public QObject {
   void ExecuteOnLeave(PageObjectItem& item);
   void MouseEnter(PageObjectItem& item);
   void MouseLeave(PageObjectItem& item);
+  void Hover(PageObjectItem& item, bool inside);
   void TextEnter(TQMText& text, QPoint global);
   void TextLeave(TQMText& text);
   void ScheduleHoverUpdate();

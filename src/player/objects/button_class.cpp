@@ -54,6 +54,7 @@ TQMButton& Button(ObjectActionCall& c) {
 
 ObjectClass ButtonClass() {
   ObjectClass row{ObjectKind::Button, "TQMButton"};
+  row.tracked_hover = true;
   row.build = Build;
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMButton(defaults, &b.surface);

@@ -26,6 +26,16 @@ Script* TQMEdit::EventScript(ObjectEvent event) {
   }
 }
 
+void TQMEdit::ShowHover(bool inside) {
+  if (!ColorEvents) return;
+  if (inside) {
+    SetColours(ToQColor(ColorHover), ToQColor(ColorHoverF));
+  } else {
+    SetColours(ToQColor(ColorNormal), ToQColor(ColorNormalF));
+  }
+  update();
+}
+
 namespace {
 
 void Build(ObjectBuilder& b, const PageObject& o) {
@@ -102,6 +112,7 @@ void FrameAction(ObjectActionCall& c) {
 
 ObjectClass EditClass() {
   ObjectClass row{ObjectKind::Edit, "TQMEdit"};
+  row.tracked_hover = true;
   row.build = Build;
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMEdit(defaults, &b.surface);

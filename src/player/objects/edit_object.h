@@ -18,6 +18,7 @@ class TQMEdit : public QLineEdit, public PageObjectItem {
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
   Script* EventScript(ObjectEvent event) override;
+  void ShowHover(bool inside) override;
 
   void SetFrame(const FrameSpec& frame);
   const FrameSpec& frame_spec() const { return m_frame; }

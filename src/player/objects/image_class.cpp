@@ -83,6 +83,7 @@ TQMImage& Image(ObjectActionCall& c) {
 
 ObjectClass ImageClass() {
   ObjectClass row{ObjectKind::Image, "TQMImage"};
+  row.tracked_hover = true;
   row.build = Build;
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMImage(defaults, &b.surface);

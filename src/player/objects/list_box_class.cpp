@@ -138,6 +138,7 @@ void ListAction(ObjectActionCall& c) {
 
 ObjectClass ListBoxClass() {
   ObjectClass row{ObjectKind::ListBox, "TQMListBox"};
+  row.tracked_hover = true;
   row.build = Build;
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMListBox(defaults, &b.surface);

@@ -121,6 +121,9 @@ struct ObjectClass {
   // The class has no engine in this build: it keeps its properties and
   // companions and does nothing; the run says so once per object.
   bool inert = false;
+  // The page's pointer tracking runs the object's enter and leave scripts
+  // (texts watch the pointer themselves).
+  bool tracked_hover = false;
 
   // Builds the object of a package record and its companions, adding it
   // with ObjectBuilder::Add; a class may skip a record.

@@ -50,6 +50,8 @@ class PageObjectItem {
   // Hooks of the actions every visual object shares, for the classes that
   // keep more than their widget shows.
   virtual void SetRightToLeft(bool on);
+  // The look of the pointer entering (true) or leaving the object.
+  virtual void ShowHover(bool inside) {}
   virtual void Moved(int32_t left, int32_t top) {}
   virtual void SetCursorNumber(int32_t number) { RealCursor = int8_t(number); }
   // Destroys what the object owns besides its companions, through `destroy`,

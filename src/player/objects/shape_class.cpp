@@ -80,6 +80,7 @@ void BrushColour(ObjectActionCall& c) {
 
 ObjectClass ShapeClass() {
   ObjectClass row{ObjectKind::Shape, "TQMShape"};
+  row.tracked_hover = true;
   row.build = Build;
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMShape(defaults, &b.surface);
