@@ -319,13 +319,9 @@ void EventDispatch::RunObjectScript(PageObjectItem& item, const std::string& scr
 }
 
 void EventDispatch::RunPageScript(const std::string& script, TQMForm& page) {
+  // The player reports what the script raises, where the script starts.
   if (script.empty() || m_player.terminating()) return;
-  try {
-    m_player.RunScript(script, page);
-  } catch (const std::exception& e) {
-    m_player.ReportException(e.what());
-  } catch (...) {
-  }
+  m_player.RunScript(script, page);
 }
 
 // --- Mouse on objects

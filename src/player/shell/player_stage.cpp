@@ -255,37 +255,35 @@ FontChoice PlayerStage::FontDialog(int32_t page, const FontChoice& initial) {
 // --- Pages, windows and objects
 
 void PlayerStage::WindowAction(int32_t page, WindowCommand command) {
-  RunOnMainThread([&] {
-    if (command == WindowCommand::kMinimizeApp) {
-      m_player.MinimizeApplication();
-      return;
-    }
-    if (command == WindowCommand::kRestoreApp) {
-      m_player.RestoreApplication();
-      return;
-    }
-    TQMForm* form = m_player.GetFormByNum(page);
-    if (!form) return;
-    switch (command) {
-      case WindowCommand::kClose:
-        form->close();
-        break;
-      case WindowCommand::kHide:
-        form->hide();
-        break;
-      case WindowCommand::kShow:
-        form->show();
-        break;
-      case WindowCommand::kMaximize:
-        form->showMaximized();
-        break;
-      case WindowCommand::kRepaint:
-        form->repaint();
-        break;
-      default:
-        break;
-    }
-  });
+  if (command == WindowCommand::kMinimizeApp) {
+    m_player.MinimizeApplication();
+    return;
+  }
+  if (command == WindowCommand::kRestoreApp) {
+    m_player.RestoreApplication();
+    return;
+  }
+  TQMForm* form = m_player.GetFormByNum(page);
+  if (!form) return;
+  switch (command) {
+    case WindowCommand::kClose:
+      form->close();
+      break;
+    case WindowCommand::kHide:
+      form->hide();
+      break;
+    case WindowCommand::kShow:
+      form->show();
+      break;
+    case WindowCommand::kMaximize:
+      form->showMaximized();
+      break;
+    case WindowCommand::kRepaint:
+      form->repaint();
+      break;
+    default:
+      break;
+  }
 }
 
 void PlayerStage::ShowModal(TQMForm& form) {
@@ -305,43 +303,39 @@ void PlayerStage::ShowModal(TQMForm& form) {
 }
 
 void PlayerStage::PageWindowAction(int32_t page, PageWindowCommand command) {
-  RunOnMainThread([&] {
-    TQMForm* form = m_player.GetFormByNum(page);
-    if (!form) return;
-    switch (command) {
-      case PageWindowCommand::kBringToFront:
-        if (form->isMinimized()) form->showNormal();
-        form->raise();
-        form->activateWindow();
-        if (form->isVisible()) m_player.NoteActivePage(page);
-        break;
-      case PageWindowCommand::kCentre:
-        m_player.CentreInWorkArea(*form);
-        break;
-      case PageWindowCommand::kShow:
-        form->show();
-        break;
-      case PageWindowCommand::kHide:
-        form->hide();
-        break;
-      case PageWindowCommand::kShowModal:
-        ShowModal(*form);
-        break;
-      case PageWindowCommand::kPrint:
-        PrintPage(m_player, *form);
-        break;
-      case PageWindowCommand::kClose:
-        form->close();
-        break;
-    }
-  });
+  TQMForm* form = m_player.GetFormByNum(page);
+  if (!form) return;
+  switch (command) {
+    case PageWindowCommand::kBringToFront:
+      if (form->isMinimized()) form->showNormal();
+      form->raise();
+      form->activateWindow();
+      if (form->isVisible()) m_player.NoteActivePage(page);
+      break;
+    case PageWindowCommand::kCentre:
+      m_player.CentreInWorkArea(*form);
+      break;
+    case PageWindowCommand::kShow:
+      form->show();
+      break;
+    case PageWindowCommand::kHide:
+      form->hide();
+      break;
+    case PageWindowCommand::kShowModal:
+      ShowModal(*form);
+      break;
+    case PageWindowCommand::kPrint:
+      PrintPage(m_player, *form);
+      break;
+    case PageWindowCommand::kClose:
+      form->close();
+      break;
+  }
 }
 
 void PlayerStage::GoToPage(std::string_view name, int32_t script_page) {
-  RunOnMainThread([&] {
-    m_player.GoGoToPage(name);
-    if (script_page == 1) m_player.SetMinimizeOnClose(true);
-  });
+  m_player.GoGoToPage(name);
+  if (script_page == 1) m_player.SetMinimizeOnClose(true);
 }
 
 void PlayerStage::EndProgram(int32_t script_page, bool from_worker) {
@@ -375,11 +369,9 @@ void PlayerStage::ObjectAction(const ObjectActionRequest& request) {
 }
 
 void PlayerStage::PageAppearance(const AppearanceChange& change) {
-  RunOnMainThread([&] {
-    if (TQMForm* form = m_player.GetFormByNum(m_player.CurrentPage())) {
-      ApplyPageAppearance(m_player, *form, change);
-    }
-  });
+  if (TQMForm* form = m_player.GetFormByNum(m_player.CurrentPage())) {
+    ApplyPageAppearance(m_player, *form, change);
+  }
 }
 
 bool PlayerStage::CreateObject(std::string_view kind, std::string_view number,
@@ -388,11 +380,9 @@ bool PlayerStage::CreateObject(std::string_view kind, std::string_view number,
 }
 
 void PlayerStage::SetClipboardText(std::string_view text) {
-  RunOnMainThread([&] {
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-      clipboard->setText(QString::fromStdString(ToUtf8(text, m_player.code_page())));
-    }
-  });
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+    clipboard->setText(QString::fromStdString(ToUtf8(text, m_player.code_page())));
+  }
 }
 
 // --- System services

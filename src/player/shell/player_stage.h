@@ -1,9 +1,12 @@
 #pragma once
 
-// The stage scripts act through, over the real windows. Calls that touch Qt
-// from other threads are handed to the main thread and waited for; the main
-// thread runs the hand-overs from its event loop and whenever it waits for
-// worker threads itself, so a worker waiting on it cannot deadlock.
+// The stage scripts act through, over the real windows. The engine hands the
+// calls it documents as main-thread calls (windows, pages, objects, dialogs)
+// over itself; the queries expressions make from any thread (pointer, keys,
+// pages, objects, clipboard) are handed to the main thread here and waited
+// for. The main thread runs the hand-overs from its event loop and whenever
+// it waits for worker threads itself, so a worker waiting on it cannot
+// deadlock.
 
 #include "script/main_thread_queue.h"
 #include "script/script_stage.h"
