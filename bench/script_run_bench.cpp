@@ -22,6 +22,7 @@
 #include "expr/values.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
+#include "script/session.h"
 
 namespace morvane {
 namespace {
@@ -37,20 +38,21 @@ long PeakKilobytes() {
 }
 
 struct World {
-  World(ScriptEngine::Mode mode, EvalMode eval_mode) {
-    EnvironmentOptions options;
-    options.prefix = BenchPrefix();
-    options.registry = false;
-    options.removable_media = false;
-    env = Environment::Create(stage, options);
-    evaluator = std::make_unique<Evaluator>(values, *env, eval_mode);
-    engine = std::make_unique<ScriptEngine>(stage, *env, values, *evaluator, mode);
+  World(ScriptEngine::Mode mode, EvalMode eval_mode) : session(stage, Options(mode, eval_mode)) {}
+  static SessionOptions Options(ScriptEngine::Mode mode, EvalMode eval_mode) {
+    SessionOptions options;
+    options.environment.prefix = BenchPrefix();
+    options.environment.registry = false;
+    options.environment.removable_media = false;
+    options.eval_mode = eval_mode;
+    options.engine_mode = mode;
+    return options;
   }
   ConsoleScriptStage stage;
-  std::unique_ptr<Environment> env;
-  TValues values;
-  std::unique_ptr<Evaluator> evaluator;
-  std::unique_ptr<ScriptEngine> engine;
+  Session session;
+  TValues& values = session.values();
+  Evaluator* evaluator = &session.evaluator();
+  ScriptEngine* engine = &session.engine();
 };
 
 struct Workload {

@@ -24,6 +24,7 @@
 #include "expr/values.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
+#include "script/session.h"
 #include "util/code_page.h"
 #include "util/int_text.h"
 #include "util/number_text.h"
@@ -214,18 +215,19 @@ int Run(const Options& options, const std::vector<std::string>& command_line) {
   stage.console().SetCommandLine(command_line);
   stage.SetAnswers(options.answers);
   stage.SetSpawnPrograms(true);
-  EnvironmentOptions environment_options;
-  environment_options.code_page = options.code_page;
+  SessionOptions session_options;
+  session_options.environment.code_page = options.code_page;
   std::string script;
   if (!options.script_file.empty()) {
     script = ReadScriptFile(options.script_file);
-    environment_options.exe_host_path = options.script_file;
+    session_options.environment.exe_host_path = options.script_file;
   }
-  std::unique_ptr<Environment> environment = Environment::Create(stage, environment_options);
-  for (const auto& [letter, folder] : options.drives) environment->drives().Map(letter, folder);
-  TValues values;
-  Evaluator evaluator(values, *environment);
-  ScriptEngine engine(stage, *environment, values, evaluator);
+  Session session(stage, session_options);
+  for (const auto& [letter, folder] : options.drives)
+    session.environment().drives().Map(letter, folder);
+  TValues& values = session.values();
+  Evaluator& evaluator = session.evaluator();
+  ScriptEngine& engine = session.engine();
   for (const std::string& assignment : options.assignments) Assign(values, assignment);
   int status = 0;
   try {

@@ -125,7 +125,7 @@ Player::Player(PlayerOptions options, std::vector<std::string> command_line)
 Player::~Player() {
   TerminateApp();
   // Worker threads end before the pages and the stores they use.
-  m_engine.reset();
+  if (m_session) m_session->StopEngine();
   m_hints.reset();
   m_input.reset();
   m_pages.clear();
@@ -176,27 +176,25 @@ bool Player::Start() {
   QCoreApplication::setApplicationName(
       QString::fromStdString(ToUtf8(m_project.title, m_code_page)));
 
-  EnvironmentOptions env;
-  env.exe_host_path = m_project_path;
-  env.code_page = m_code_page;
+  SessionOptions session;
+  session.environment.exe_host_path = m_project_path;
+  session.environment.code_page = m_code_page;
   try {
-    m_environment = Environment::Create(*m_stage, env);
+    m_session = std::make_unique<Session>(*m_stage, session);
   } catch (const std::exception& e) {
     load_window.reset();
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
   }
-  m_evaluator = std::make_unique<Evaluator>(m_values, *m_environment);
-  m_engine = std::make_unique<ScriptEngine>(*m_stage, *m_environment, m_values, *m_evaluator);
-  m_engine->SetProject(m_project);
+  m_session->engine().SetProject(m_project);
   SetScriptRunner([this](const Script& script, TQMForm& page, int thread) {
-    m_engine->DoActions(page.number(), script, thread);
+    m_session->engine().DoActions(page.number(), script, thread);
   });
 
   // A declared database needs the engine library on the machine; failing to
   // provide it fails the load where the declarations are read.
   if (!m_project.databases.empty()) {
-    std::string failure = EnsureDatabaseEngine(m_environment->drives(),
-                                               m_environment->windows_folder(), *m_container);
+    std::string failure =
+        EnsureDatabaseEngine(environment().drives(), environment().windows_folder(), *m_container);
     if (!failure.empty()) {
       load_window.reset();
       return Fail(ToUtf8(m_project.title, m_code_page),
@@ -216,7 +214,7 @@ bool Player::Start() {
   if (m_project.ChangeDisplayMode()) {
     m_display_modes = std::make_unique<DisplayModes>(PlatformDisplayBackend());
     if (m_display_modes->SwitchAtStart(m_project.display_mode, m_project.StopIfModeUnsupported(),
-                                       m_values) == DisplayModes::StartResult::kStop) {
+                                       values()) == DisplayModes::StartResult::kStop) {
       load_window.reset();
       return Fail(kScreenResolutionCaption, kScreenResolutionText,
                   kMbIconExclamation | kMbTaskModal);
@@ -251,9 +249,10 @@ bool Player::Start() {
   // main window is shown last, so it starts as the active window.
   for (auto& form : m_pages) {
     const PageOptions& o = form->page().options;
-    if (form->number() != 1 && o.show_transition == 0 && !o.hidden_at_start) form->show();
+    if (form->number() != 1 && o.show_transition == 0 && !o.hidden_at_start)
+      ShowPage(*form, ShowReason::kStart);
   }
-  m_pages.front()->show();
+  ShowPage(*m_pages.front(), ShowReason::kStart);
 
   if (!m_options.input_file.empty()) {
     bool ok = false;
@@ -274,12 +273,12 @@ bool Player::Start() {
 }
 
 std::optional<std::string> Player::HostPath(std::string_view windows_path) const {
-  if (!m_environment) return std::nullopt;
-  return m_environment->drives().ToHost(windows_path);
+  if (!m_session) return std::nullopt;
+  return m_session->environment().drives().ToHost(windows_path);
 }
 
 std::string Player::QmTempHostFolder() const {
-  std::optional<std::string> host = HostPath(m_environment->macro_folders().qmtemp);
+  std::optional<std::string> host = HostPath(m_session->environment().macro_folders().qmtemp);
   return host ? *host : std::string();
 }
 
@@ -313,7 +312,7 @@ void Player::ExtractEmbeddedFiles(TQMLoad* load_window) {
 }
 
 void Player::RegisterFonts() {
-  MacroFolders folders = m_environment->macro_folders();
+  MacroFolders folders = environment().macro_folders();
   for (const FontFile& font : m_project.fonts) {
     if (font.after_page != 0) continue;
     std::optional<std::string> host = HostPath(ExpandPathMacros(font.path, folders));
@@ -322,7 +321,7 @@ void Player::RegisterFonts() {
 }
 
 void Player::LoadCursors() {
-  MacroFolders folders = m_environment->macro_folders();
+  MacroFolders folders = environment().macro_folders();
   for (const CursorFile& cursor : m_project.cursors) {
     if (cursor.after_page != 0) continue;
     std::optional<std::string> host = HostPath(ExpandPathMacros(cursor.path, folders));
@@ -388,8 +387,16 @@ void Player::GoGoToPage(std::string_view name) {
     // its own border keeps the user from resizing it.
     if (target->minimumSize() == target->maximumSize()) target->setFixedSize(current->size());
     target->setGeometry(current->geometry());
-    target->show();
+    ShowPage(*target, ShowReason::kPageSwitch);
     current->hide();
+  }
+}
+
+void Player::ShowPage(TQMForm& form, ShowReason reason) {
+  if (reason == ShowReason::kMaximize) {
+    form.showMaximized();
+  } else {
+    form.show();
   }
 }
 
@@ -512,8 +519,8 @@ void Player::ReportException(std::string message) {
     if (FindIgnoreCase(message, "is not a valid integer value") != std::string::npos) {
       message = "Failed to convert the values.";
     }
-    m_values.SetNumber("_error", 0);
-    m_values.SetString("_error", message);
+    values().SetNumber("_error", 0);
+    values().SetString("_error", message);
     if (message.compare(0, 6, "Access") == 0) return;
     // Only a script without any line shows the box; one empty line runs instead.
     if (m_project.on_error.empty()) {
@@ -560,7 +567,7 @@ void Player::TerminateApp() {
   m_terminating = m_terminated = true;
   // Running scripts end at their next line; workers waiting for the main
   // thread are let go.
-  if (m_engine) m_engine->Terminate();
+  if (ScriptEngine* engine = this->engine()) engine->Terminate();
   m_stage->CloseHandOver();
   for (auto& form : m_pages) {
     try {
@@ -574,7 +581,7 @@ void Player::TerminateApp() {
   m_fonts.UnregisterAll();
   if (m_desktop_settings) m_desktop_settings->Restore();
   m_stage->UnregisterScriptFonts();
-  std::string folder = m_environment ? QmTempHostFolder() : std::string();
+  std::string folder = m_session ? QmTempHostFolder() : std::string();
   if (!folder.empty()) {
     // Every listed name is removed, extracted at start or later by a script.
     for (const EmbeddedFile& f : m_project.embedded_files) {
@@ -588,23 +595,26 @@ void Player::TerminateApp() {
 
 void Player::DumpVariables() {
   if (m_options.dump_vars_file.empty()) return;
+  // A run that failed before its session has no variables to write.
+  TValues none;
+  TValues& store = m_session ? m_session->values() : none;
   std::string json = "{\"numbers\": {";
   bool first = true;
-  for (const auto& [name, value] : m_values.Numbers()) {
+  for (const auto& [name, value] : store.Numbers()) {
     json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
             JsonString(FloatToText(value));
     first = false;
   }
   json += "}, \"strings\": {";
   first = true;
-  for (const auto& [name, value] : m_values.Strings()) {
+  for (const auto& [name, value] : store.Strings()) {
     json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
             JsonString(ToUtf8(value, m_code_page));
     first = false;
   }
   json += "}, \"booleans\": {";
   first = true;
-  for (const auto& [name, value] : m_values.Booleans()) {
+  for (const auto& [name, value] : store.Booleans()) {
     json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
             (value ? "true" : "false");
     first = false;

@@ -7,16 +7,13 @@
 // Everything here lives on the main thread; the stage hands other threads'
 // calls over.
 
-#include "expr/environment.h"
-#include "expr/evaluator.h"
-#include "expr/values.h"
 #include "package/container.h"
 #include "package/project_model.h"
 #include "player/assets/cursors.h"
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
 #include "player/automation/trace.h"
-#include "script/script_engine.h"
+#include "script/session.h"
 
 #include <functional>
 #include <memory>
@@ -89,6 +86,12 @@ class Player {
   void NotePageHidden(int page);
   // 1-based; -1 when no page has that name (ignoring case).
   int PageNumberByName(std::string_view name) const;
+  // Why a page window appears: at start, by a page switch, by a window or
+  // page-window action, as a modal page, maximized.
+  enum class ShowReason { kStart, kPageSwitch, kWindowAction, kPageAction, kModal, kMaximize };
+  // Every page window appears through here; what comes with a page's
+  // appearance (its show effect, the media that start with it) hooks in here.
+  void ShowPage(TQMForm& form, ShowReason reason);
   // `GoGoToPage`: the current page's bounds go to the named page, which is
   // shown, and the current page is hidden.
   void GoGoToPage(std::string_view name);
@@ -107,11 +110,12 @@ class Player {
   void NoteWindowStates();
 
   // --- Services for the windows and the script layer
-  TValues& values() { return m_values; }
-  Environment& environment() { return *m_environment; }
+  // The core of the run; nothing of it before Start() has read the project.
+  TValues& values() { return m_session->values(); }
+  Environment& environment() { return m_session->environment(); }
   PlayerStage& stage() { return *m_stage; }
   // Nothing before Start() has read the project.
-  ScriptEngine* engine() { return m_engine.get(); }
+  ScriptEngine* engine() { return m_session ? &m_session->engine() : nullptr; }
   CursorTable& cursors() { return m_cursors; }
   TraceLog& trace() { return m_trace; }
   const PlayerOptions& options() const { return m_options; }
@@ -168,13 +172,9 @@ class Player {
   int m_code_page = 1252;
   std::unique_ptr<Container> m_container;
   Project m_project;
-  TValues m_values;
   std::unique_ptr<PlayerStage> m_stage;
-  std::unique_ptr<Environment> m_environment;
-  // Invariant: the engine goes before the evaluator, the environment, the
-  // stage and the values it works on.
-  std::unique_ptr<Evaluator> m_evaluator;
-  std::unique_ptr<ScriptEngine> m_engine;
+  // Invariant: the session (its engine first) goes before the stage it works on.
+  std::unique_ptr<Session> m_session;
   TraceLog m_trace;
   std::unique_ptr<DisplayModes> m_display_modes;  // only when the project switches modes
   std::unique_ptr<DesktopSettings> m_desktop_settings;

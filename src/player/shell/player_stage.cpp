@@ -273,10 +273,10 @@ void PlayerStage::WindowAction(int32_t page, WindowCommand command) {
       form->hide();
       break;
     case WindowCommand::kShow:
-      form->show();
+      m_player.ShowPage(*form, Player::ShowReason::kWindowAction);
       break;
     case WindowCommand::kMaximize:
-      form->showMaximized();
+      m_player.ShowPage(*form, Player::ShowReason::kMaximize);
       break;
     case WindowCommand::kRepaint:
       form->repaint();
@@ -293,7 +293,7 @@ void PlayerStage::ShowModal(TQMForm& form) {
   QEventLoop loop;
   ModalWatch watch(loop);
   form.installEventFilter(&watch);
-  form.show();
+  m_player.ShowPage(form, Player::ShowReason::kModal);
   // The program may end while the page is up: the ending hides every window.
   if (form.isVisible() && !m_player.terminating()) loop.exec();
   if (guard) {
@@ -316,7 +316,7 @@ void PlayerStage::PageWindowAction(int32_t page, PageWindowCommand command) {
       m_player.CentreInWorkArea(*form);
       break;
     case PageWindowCommand::kShow:
-      form->show();
+      m_player.ShowPage(*form, Player::ShowReason::kPageAction);
       break;
     case PageWindowCommand::kHide:
       form->hide();

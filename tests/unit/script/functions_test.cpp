@@ -27,12 +27,13 @@ class ThreadStage : public ConsoleScriptStage {
 
 struct FunctionWorld : ScriptWorld {
   FunctionWorld(std::vector<TFunc> functions, std::vector<int> digits = {2}) : ScriptWorld() {
-    engine = std::make_unique<ScriptEngine>(thread_stage, *env, values, *evaluator);
+    session.ReplaceEngine(thread_stage);
+    engine = &session.engine();
     engine->SetFunctions(std::move(functions));
     engine->SetThreadDigits(digits);
   }
   // The engine waits for its threads through the stage: it goes first.
-  ~FunctionWorld() { engine.reset(); }
+  ~FunctionWorld() { session.StopEngine(); }
   ThreadStage thread_stage;
 };
 

@@ -19,6 +19,7 @@
 #include "expr/values.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
+#include "script/session.h"
 #include "util/number_text.h"
 
 namespace morvane::testing {
@@ -52,29 +53,31 @@ inline void WriteHostFile(const std::string& path, const std::string& bytes) {
 }
 
 struct ScriptWorld {
-  explicit ScriptWorld(ScriptEngine::Mode mode = ScriptEngine::Mode::kParsed,
-                       bool registry = true) {
-    EnvironmentOptions options;
-    options.prefix = scratch.path() + "/c";
-    options.exe_host_path = scratch.path() + "/project/demo.exe";
-    options.removable_media = false;
-    options.registry = registry;
+  explicit ScriptWorld(ScriptEngine::Mode mode = ScriptEngine::Mode::kParsed, bool registry = true)
+      : session(stage, Options(scratch, mode, registry)) {
     project = scratch.path() + "/project";
     std::filesystem::create_directories(project);
-    env = Environment::Create(stage, options);
     env->drives().Unmap('Z');
     env->drives().Map('D', project, DriveKind::kFixed);
     env->SetFolders("D:\\demo.exe", "C:\\windows\\", "C:\\windows\\temp\\");
     env->drives().SetCurrentFolder("D:\\");
-    evaluator = std::make_unique<Evaluator>(values, *env);
-    engine = std::make_unique<ScriptEngine>(stage, *env, values, *evaluator, mode);
     std::vector<ConsoleStage::Page> pages(3);
     pages[0].name = "Main";
     pages[1].name = "Second";
     pages[2].name = "Third";
     stage.SetPages(pages, 2);
   }
-  ~ScriptWorld() { engine.reset(); }
+  static SessionOptions Options(const ScratchFolder& scratch, ScriptEngine::Mode mode,
+                                bool registry) {
+    SessionOptions options;
+    options.environment.prefix = scratch.path() + "/c";
+    options.environment.exe_host_path = scratch.path() + "/project/demo.exe";
+    options.environment.removable_media = false;
+    options.environment.registry = registry;
+    options.engine_mode = mode;
+    return options;
+  }
+  ~ScriptWorld() { session.StopEngine(); }
 
   // Runs the script; the error's message, or "" when it ran through.
   std::string Run(const std::string& script, int32_t page = 1) {
@@ -101,10 +104,11 @@ struct ScriptWorld {
   ScratchFolder scratch;
   std::string project;
   ConsoleScriptStage stage;
-  std::unique_ptr<Environment> env;
-  TValues values;
-  std::unique_ptr<Evaluator> evaluator;
-  std::unique_ptr<ScriptEngine> engine;
+  Session session;
+  Environment* env = &session.environment();
+  TValues& values = session.values();
+  Evaluator* evaluator = &session.evaluator();
+  ScriptEngine* engine = &session.engine();
 };
 
 }  // namespace morvane::testing
