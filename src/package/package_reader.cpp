@@ -56,14 +56,20 @@ class PackageReader {
     try {
       CutRecords();
     } catch (const LoadFailure& failure) {
-      return LoadError{m_slot, failure.message};
+      return Failed(failure.message);
     } catch (const ConversionError& error) {
-      return LoadError{m_slot, error.what()};
+      return Failed(error.what());
     }
     return std::move(m_project);
   }
 
  private:
+  LoadError Failed(std::string message) const {
+    LoadError error{m_slot, std::move(message)};
+    if (m_title_read) error.title = m_project.title;
+    return error;
+  }
+
   void FindKey() {
     for (int key = 1; key < 100; ++key) {
       auto plain = [&](size_t i) {
@@ -110,7 +116,10 @@ class PackageReader {
         m_project.header_records = 0;
         return;
       }
-      case 1: m_project.title = Plain(stored); return;
+      case 1:
+        m_project.title = Plain(stored);
+        m_title_read = true;
+        return;
       case 2: ReadOptions(stored); return;
       case 3: m_project.hint_pause = StrToInt(Plain(stored)); return;
       case 4: m_project.display_flags = std::string(stored); return;
@@ -427,6 +436,7 @@ class PackageReader {
   std::string_view m_data;
   uint8_t m_key = 0;
   int m_slot = -1;
+  bool m_title_read = false;  // header slot 1 was read: the title is known
   Project m_project;
   // Invariant: m_object points into m_project.pages.back().objects, and
   // m_layout is its class's layout; both are reset when a page starts.

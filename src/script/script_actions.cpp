@@ -485,11 +485,12 @@ void ScriptEngine::FileAction(int32_t code, const ScriptLine& line, int32_t page
       const std::string target = P(line, 1);
       std::optional<std::string> bytes;
       bool listed = false;
-      for (size_t i = 0; i < m_embedded_files.size() && !listed; ++i) {
-        const std::optional<std::string> file_name = ExtractionName(m_embedded_files[i].path);
+      // The list counts from 1: entry n is the resource "DATAE" + n.
+      for (size_t n = 1; n <= m_embedded_files.size() && !listed; ++n) {
+        const std::optional<std::string> file_name = ExtractionName(m_embedded_files[n - 1].path);
         if (!file_name || !EqualsIgnoreCase(*file_name, name)) continue;
         listed = true;
-        bytes = m_stage.ReadResource("DATAE" + std::to_string(i));
+        bytes = m_stage.ReadResource("DATAE" + std::to_string(n));
       }
       if (!listed) bytes = m_stage.ReadResource("DAF" + name);
       if (!bytes) throw ScriptError("Embedded file not found.");

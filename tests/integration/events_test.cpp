@@ -167,6 +167,65 @@ TEST_F(EventsRun, ShortcutsMatchTheirModifiersButNotInEdits) {
   EXPECT_EQ(Num("threaded"), "1");
 }
 
+TEST_F(EventsRun, InputKeysAreNamedAsShortcutsAre) {
+  // Each step presses a key by its name; the shortcut of that key's own name
+  // shows which key arrived.
+  struct Case {
+    const char* step;
+    const char* fired;
+  };
+  const Case cases[] = {
+      {"NUM LOCK", "NUM LOCK"},
+      {"SCROLL LOCK", "SCROLL LOCK"},
+      {"NUM LOCK shift", "shift NUM LOCK"},  // a name of two words, then a modifier
+      {"CAPS", "CAPS"},
+      {"PRINTSCRN", "PRINTSCRN"},
+      {"PAUSE", "PAUSE"},
+      {"ESC", "ESC"},
+      {"TAB", "TAB"},
+      {"SPACE", "SPACE"},
+      {"INSERT", "INSERT"},
+      {"HOME", "HOME"},
+      {"PGUP", "PGUP"},
+      {"PGDN", "PGDN"},
+      {"DELETE", "DELETE"},
+      {"END", "END"},
+      {"UP", "UP"},
+      {"DOWN", "DOWN"},
+      {"LEFT", "LEFT"},
+      {"RIGHT", "RIGHT"},
+      {"ENTER", "ENTER"},
+      {"F12", "F12"},
+      {"F24", "F24"},
+      {"F5 ctrl", "ctrl F5"},
+      {"ASCII65", "A"},
+      {"ASCII97", "ASCII97"},  // code 97 is the keypad's 1
+      {"A", "A"},
+      {"a", "A"},  // a single character is the key that types it
+      {"7", "7"},
+      // Any letter case, and Qt's names of the same keys.
+      {"pgdn", "PGDN"},
+      {"Scroll Lock", "SCROLL LOCK"},
+      {"PgUp", "PGUP"},
+      {"Del", "DELETE"},
+      {"Return", "ENTER"},
+      {"Esc", "ESC"},
+  };
+  std::string steps, expected;
+  for (const Case& c : cases) {
+    steps += std::string("key ") + c.step + "\n";
+    expected += std::string(c.fired) + ",";
+  }
+  Play("keys", "wait 50\n" + steps + "wait 100\n");
+  EXPECT_EQ(Str("keys"), expected);
+
+  // A name that is no key refuses the input at start, naming its line.
+  Play("keys", "wait 50\nkey A\nkey PGDWN\nwait 100\n");
+  EXPECT_EQ(Str("keys"), "<unset>");
+  EXPECT_NE(ReadText(m_dir / "stderr.txt").find(": line 3: unknown key 'PGDWN'"), std::string::npos)
+      << ReadText(m_dir / "stderr.txt");
+}
+
 TEST_F(EventsRun, WheelNotchesAndHelp) {
   Play("events",
        "move 390 290\n"

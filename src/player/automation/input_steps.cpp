@@ -1,5 +1,7 @@
 #include "player/automation/input_steps.h"
 
+#include "player/events/key_names.h"
+
 #include <charconv>
 #include <optional>
 #include <sstream>
@@ -19,6 +21,10 @@ std::optional<MouseButton> Button(const std::string& text) {
   if (text == "right") return MouseButton::kRight;
   if (text == "middle") return MouseButton::kMiddle;
   return std::nullopt;
+}
+
+bool IsModifier(const std::string& word) {
+  return word == "shift" || word == "ctrl" || word == "alt";
 }
 
 // The reason a line is refused, or empty.
@@ -71,8 +77,16 @@ std::string ParseLine(const std::string& line, InputStep& step) {
   if (verb == "key") {
     step.action = InputAction::kKey;
     if (words.empty()) return "expected key NAME";
+    // A name may hold a blank ("NUM LOCK"): it is every word before the
+    // first modifier.
+    size_t i = 1;
     step.text = words[0];
-    for (size_t i = 1; i < words.size(); ++i) {
+    for (; i < words.size() && !IsModifier(words[i]); ++i) step.text += " " + words[i];
+    KeyPress press;
+    if (std::string why = KeyOfName(step.text, press); !why.empty()) return why;
+    step.key = press.qt_key;
+    step.keypad = press.keypad;
+    for (; i < words.size(); ++i) {
       if (words[i] == "shift")
         step.shift = true;
       else if (words[i] == "ctrl")

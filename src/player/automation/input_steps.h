@@ -7,7 +7,9 @@
 //   key NAME [shift] [ctrl] [alt] | type TEXT | shot NAME
 //
 // Coordinates are in the current page's client area. Empty lines and lines
-// starting with "#" are skipped.
+// starting with "#" are skipped. A key NAME is a shortcut key name, a single
+// character or a Qt key name (KeyOfName); a name that is none refuses the
+// line.
 
 #include <string>
 #include <variant>
@@ -36,6 +38,8 @@ struct InputStep {
   int amount = 0;    // wait: ms; wheel: notches, negative for down
   MouseButton button = MouseButton::kLeft;
   std::string text;  // key: name; type: text; shot: picture name
+  int key = 0;       // key: the Qt key the name stands for
+  bool keypad = false;
   bool shift = false, ctrl = false, alt = false;
 };
 

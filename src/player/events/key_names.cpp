@@ -1,5 +1,10 @@
 #include "player/events/key_names.h"
 
+#include "util/ascii_case.h"
+
+#include <QKeySequence>
+#include <QString>
+
 #include <array>
 #include <charconv>
 
@@ -17,6 +22,82 @@ constexpr std::array<NamedKey, 19> kNamedKeys{{
     {"PGUP", 33},      {"PGDN", 34},         {"DELETE", 46}, {"END", 35},       {"UP", 38},
     {"DOWN", 40},      {"LEFT", 37},         {"RIGHT", 39},  {"ENTER", 13},
 }};
+
+struct QtKey {
+  int qt_key;
+  int32_t code;
+};
+
+// Qt keys and the virtual-key codes of a US keyboard (letters, digits and F
+// keys are ranges, handled apart). The first entry of a code is the key that
+// the code stands for when a key is pressed by its code.
+constexpr QtKey kQtKeys[] = {
+    {Qt::Key_Backspace, 8},
+    {Qt::Key_Tab, 9},
+    {Qt::Key_Backtab, 9},
+    {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13},
+    {Qt::Key_Shift, 16},
+    {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},
+    {Qt::Key_Pause, 19},
+    {Qt::Key_CapsLock, 20},
+    {Qt::Key_Escape, 27},
+    {Qt::Key_Space, 32},
+    {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},
+    {Qt::Key_Left, 37},
+    {Qt::Key_Up, 38},
+    {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},
+    {Qt::Key_Print, 44},
+    {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46},
+    {Qt::Key_NumLock, 144},
+    {Qt::Key_ScrollLock, 145},
+    // Shifted digits report their symbol; the key is the digit's.
+    {Qt::Key_ParenRight, '0'},
+    {Qt::Key_Exclam, '1'},
+    {Qt::Key_At, '2'},
+    {Qt::Key_NumberSign, '3'},
+    {Qt::Key_Dollar, '4'},
+    {Qt::Key_Percent, '5'},
+    {Qt::Key_AsciiCircum, '6'},
+    {Qt::Key_Ampersand, '7'},
+    {Qt::Key_Asterisk, '8'},
+    {Qt::Key_ParenLeft, '9'},
+    // The punctuation keys, unshifted first.
+    {Qt::Key_Semicolon, 186},
+    {Qt::Key_Colon, 186},
+    {Qt::Key_Equal, 187},
+    {Qt::Key_Plus, 187},
+    {Qt::Key_Comma, 188},
+    {Qt::Key_Less, 188},
+    {Qt::Key_Minus, 189},
+    {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},
+    {Qt::Key_Greater, 190},
+    {Qt::Key_Slash, 191},
+    {Qt::Key_Question, 191},
+    {Qt::Key_QuoteLeft, 192},
+    {Qt::Key_AsciiTilde, 192},
+    {Qt::Key_BracketLeft, 219},
+    {Qt::Key_BraceLeft, 219},
+    {Qt::Key_Backslash, 220},
+    {Qt::Key_Bar, 220},
+    {Qt::Key_BracketRight, 221},
+    {Qt::Key_BraceRight, 221},
+    {Qt::Key_Apostrophe, 222},
+    {Qt::Key_QuoteDbl, 222},
+};
+
+// Keypad keys other than the digits (96 to 105), with the keypad modifier.
+constexpr QtKey kKeypadKeys[] = {
+    {Qt::Key_Asterisk, 106}, {Qt::Key_Plus, 107},  {Qt::Key_Minus, 109},
+    {Qt::Key_Period, 110},   {Qt::Key_Comma, 110}, {Qt::Key_Slash, 111},
+};
 
 // A whole decimal number and nothing else; -1 otherwise.
 int64_t DecimalNumber(std::string_view digits) {
@@ -49,132 +130,56 @@ int32_t ShortcutKeyCode(std::string_view name) {
 int32_t VirtualKeyOf(int qt_key, Qt::KeyboardModifiers modifiers) {
   if (modifiers & Qt::KeypadModifier) {
     if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return 96 + (qt_key - Qt::Key_0);
-    switch (qt_key) {
-      case Qt::Key_Asterisk:
-        return 106;
-      case Qt::Key_Plus:
-        return 107;
-      case Qt::Key_Minus:
-        return 109;
-      case Qt::Key_Period:
-      case Qt::Key_Comma:
-        return 110;
-      case Qt::Key_Slash:
-        return 111;
-      default:
-        break;
+    for (const QtKey& k : kKeypadKeys) {
+      if (k.qt_key == qt_key) return k.code;
     }
   }
   if (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) return qt_key;
   if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return qt_key;
   if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F24) return 112 + (qt_key - Qt::Key_F1);
-  switch (qt_key) {
-    case Qt::Key_Backspace:
-      return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-      return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return 13;
-    case Qt::Key_Shift:
-      return 16;
-    case Qt::Key_Control:
-      return 17;
-    case Qt::Key_Alt:
-      return 18;
-    case Qt::Key_Pause:
-      return 19;
-    case Qt::Key_CapsLock:
-      return 20;
-    case Qt::Key_Escape:
-      return 27;
-    case Qt::Key_Space:
-      return 32;
-    case Qt::Key_PageUp:
-      return 33;
-    case Qt::Key_PageDown:
-      return 34;
-    case Qt::Key_End:
-      return 35;
-    case Qt::Key_Home:
-      return 36;
-    case Qt::Key_Left:
-      return 37;
-    case Qt::Key_Up:
-      return 38;
-    case Qt::Key_Right:
-      return 39;
-    case Qt::Key_Down:
-      return 40;
-    case Qt::Key_Print:
-      return 44;
-    case Qt::Key_Insert:
-      return 45;
-    case Qt::Key_Delete:
-      return 46;
-    case Qt::Key_NumLock:
-      return 144;
-    case Qt::Key_ScrollLock:
-      return 145;
-    // Shifted digits report their symbol; the key is the digit's.
-    case Qt::Key_ParenRight:
-      return '0';
-    case Qt::Key_Exclam:
-      return '1';
-    case Qt::Key_At:
-      return '2';
-    case Qt::Key_NumberSign:
-      return '3';
-    case Qt::Key_Dollar:
-      return '4';
-    case Qt::Key_Percent:
-      return '5';
-    case Qt::Key_AsciiCircum:
-      return '6';
-    case Qt::Key_Ampersand:
-      return '7';
-    case Qt::Key_Asterisk:
-      return '8';
-    case Qt::Key_ParenLeft:
-      return '9';
-    // The punctuation keys of a US keyboard.
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon:
-      return 186;
-    case Qt::Key_Equal:
-    case Qt::Key_Plus:
-      return 187;
-    case Qt::Key_Comma:
-    case Qt::Key_Less:
-      return 188;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-      return 189;
-    case Qt::Key_Period:
-    case Qt::Key_Greater:
-      return 190;
-    case Qt::Key_Slash:
-    case Qt::Key_Question:
-      return 191;
-    case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde:
-      return 192;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft:
-      return 219;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar:
-      return 220;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight:
-      return 221;
-    case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl:
-      return 222;
-    default:
-      return 0;
+  for (const QtKey& k : kQtKeys) {
+    if (k.qt_key == qt_key) return k.code;
   }
+  return 0;
+}
+
+std::optional<KeyPress> KeyOfVirtualKey(int32_t code) {
+  if (code >= 'A' && code <= 'Z') return KeyPress{code, false};
+  if (code >= '0' && code <= '9') return KeyPress{code, false};
+  if (code >= 96 && code <= 105) return KeyPress{Qt::Key_0 + (code - 96), true};
+  if (code >= 112 && code <= 135) return KeyPress{Qt::Key_F1 + (code - 112), false};
+  for (const QtKey& k : kKeypadKeys) {
+    if (k.code == code) return KeyPress{k.qt_key, true};
+  }
+  for (const QtKey& k : kQtKeys) {
+    if (k.code == code) return KeyPress{k.qt_key, false};
+  }
+  return std::nullopt;
+}
+
+std::string KeyOfName(std::string_view name, KeyPress& press) {
+  if (name.empty()) return "expected a key name";
+  const std::string quoted = "'" + std::string(name) + "'";
+  // A single character is the key that types it, as Qt numbers keys: the
+  // upper-case character's code.
+  if (name.size() == 1 && name[0] > ' ' && name[0] < 0x7f) {
+    press = {static_cast<unsigned char>(AsciiToUpper(name[0])), false};
+    return "";
+  }
+  // The names of the shortcut table, in any letter case.
+  if (const int32_t code = ShortcutKeyCode(AsciiUpper(name)); code != 0) {
+    const std::optional<KeyPress> key = KeyOfVirtualKey(code);
+    if (!key) return "no key has the code " + std::to_string(code) + " (" + quoted + ")";
+    press = *key;
+    return "";
+  }
+  const QKeySequence sequence =
+      QKeySequence::fromString(QString::fromUtf8(name.data(), qsizetype(name.size())));
+  if (sequence.count() != 1 || sequence[0].key() == Qt::Key_unknown) return "unknown key " + quoted;
+  if (sequence[0].keyboardModifiers() != Qt::NoModifier)
+    return "write the modifiers of " + quoted + " as words after the key";
+  press = {int(sequence[0].key()), false};
+  return "";
 }
 
 std::string ModifierTriple(bool shift, bool ctrl, bool alt) {

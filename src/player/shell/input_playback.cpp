@@ -148,8 +148,8 @@ void InputPlayback::Play(const InputStep& step) {
       if (step.shift) mods |= Qt::ShiftModifier;
       if (step.ctrl) mods |= Qt::ControlModifier;
       if (step.alt) mods |= Qt::AltModifier;
-      QKeySequence seq = QKeySequence::fromString(QString::fromUtf8(step.text.c_str()));
-      int key = seq.isEmpty() ? 0 : seq[0].key();
+      if (step.keypad) mods |= Qt::KeypadModifier;
+      const int key = step.key;
       QString text;
       if (key == Qt::Key_Return || key == Qt::Key_Enter)
         text = QStringLiteral("\r");

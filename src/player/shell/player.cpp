@@ -167,8 +167,12 @@ bool Player::Start() {
   LoadResult loaded = LoadProject(*m_container);
   if (const LoadError* error = std::get_if<LoadError>(&loaded)) {
     load_window.reset();
-    return Fail(FallbackTitle(m_project_path), InitialisationFailureText(*error),
-                kMbIconExclamation);
+    // The title is known once header slot 1 was read; before that (no key,
+    // a broken first record) the box goes under the executable's name.
+    const std::string caption =
+        error->title ? ToUtf8(*error->title, m_options.code_page.value_or(kDefaultCodePage))
+                     : FallbackTitle(m_project_path);
+    return Fail(caption, InitialisationFailureText(*error), kMbIconExclamation);
   }
   m_project = std::move(std::get<Project>(loaded));
   m_code_page = m_options.code_page ? *m_options.code_page : GuessCodePage(m_project);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "package/object_layout.h"
 #include "package/package_reader.h"
@@ -468,23 +469,24 @@ struct Failure {
   std::function<std::string()> bytes;
   int slot;
   std::string message;
+  std::optional<std::string> title;  // known once header slot 1 was read
 };
 
 TEST(PackageRecords, LoadFailuresCarryTheirSlotAndMessage) {
   const Failure failures[] = {
       {"no key turns the package into QMC", [] { return std::string("QMX"); }, 0,
-       "Morvane doesn't know how to execute this file, recompile your project."},
+       "Morvane doesn't know how to execute this file, recompile your project.", {}},
       {"empty package", [] { return std::string(); }, 0,
-       "Morvane doesn't know how to execute this file, recompile your project."},
+       "Morvane doesn't know how to execute this file, recompile your project.", {}},
       {"a lone 00 at offset 7",
-       [] { return Scramble("QMC1abc", 4) + std::string("\0\1\0", 3) + "x"; }, -1, ""},
+       [] { return Scramble("QMC1abc", 4) + std::string("\0\1\0", 3) + "x"; }, -1, "", {}},
       {"a page size that is not a number",
        [] {
          PackageBytes b(3);
          b.Header().Tag("FORM", "P").Rec("c").Rec("wide");
          return b.bytes();
        },
-       13, "'wide' is not a valid integer value"},
+       13, "'wide' is not a valid integer value", "Demo"},
       {"an object number that is not a number",
        [] {
          PackageBytes b(3);
@@ -492,14 +494,14 @@ TEST(PackageRecords, LoadFailuresCarryTheirSlotAndMessage) {
          b.Rec("fast");
          return b.bytes();
        },
-       36, "'fast' is not a valid integer value"},
+       36, "'fast' is not a valid integer value", "Demo"},
       {"a hint hide pause that is not a number",
        [] {
          PackageBytes b(3);
          b.Rec("QMC1").Rec("T").Raw(std::string(15, '\x02') + Scramble("x", 3));
          return b.bytes();
        },
-       2, "'x' is not a valid integer value"},
+       2, "'x' is not a valid integer value", "T"},
   };
   for (const Failure& f : failures) {
     SCOPED_TRACE(f.name);
@@ -508,6 +510,7 @@ TEST(PackageRecords, LoadFailuresCarryTheirSlotAndMessage) {
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(error->slot, f.slot);
     EXPECT_EQ(error->message, f.message);
+    EXPECT_EQ(error->title, f.title);
   }
 }
 

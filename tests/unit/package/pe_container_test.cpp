@@ -13,6 +13,7 @@
 #include "package/package_writer.h"
 #include "package/pe_writer.h"
 #include "package/trailer.h"
+#include "support/binutils_pe.h"
 #include "support/project_generator.h"
 
 namespace morvane {
@@ -74,10 +75,7 @@ class PeFiles : public ::testing::Test {
 // A DLL built by GNU binutils from a resource script: a PE written by a tool
 // independent of ours, laid out the way Windows linkers lay it out.
 TEST_F(PeFiles, ReadsResourcesOfABinutilsBuiltImage) {
-  if (!HaveTool("i686-w64-mingw32-windres") || !HaveTool("i686-w64-mingw32-ld") ||
-      !HaveTool("cpp")) {
-    GTEST_SKIP() << "mingw binutils not installed";
-  }
+  if (!test::HaveBinutilsPe()) GTEST_SKIP() << "mingw binutils not installed";
   Project project = testing::ProjectGenerator(5).Generate(2, kObjectKindCount);
   const Resources resources = {
       {"PDATA", WritePackageChoosingKey(project)},
@@ -86,18 +84,8 @@ TEST_F(PeFiles, ReadsResourcesOfABinutilsBuiltImage) {
       {"SQLite3", BinaryBytes(333, 2)},
       {"DAFreadme.txt", "read me"},
   };
-  std::string script;
-  for (size_t i = 0; i < resources.size(); ++i) {
-    WriteFile("r" + std::to_string(i) + ".bin", resources[i].second);
-    script += resources[i].first + " RCDATA \"r" + std::to_string(i) + ".bin\"\n";
-  }
-  WriteFile("res.rc", script);
-  const std::string build = "cd '" + m_dir.string() +
-                            "' && i686-w64-mingw32-windres --preprocessor=cpp res.rc -O coff -o "
-                            "res.o && i686-w64-mingw32-ld --dll -e 0 --subsystem windows -o "
-                            "res.dll res.o";
-  ASSERT_EQ(std::system(build.c_str()), 0);
   const fs::path dll = m_dir / "res.dll";
+  ASSERT_TRUE(test::BuildBinutilsPe(dll, resources, std::nullopt));
   ASSERT_TRUE(AppendTrailerFile(dll, "0\r\n"));
   ASSERT_TRUE(AppendTrailerFile(dll, "x1\r\nmore"));
 

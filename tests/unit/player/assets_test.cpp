@@ -188,6 +188,53 @@ TEST(InputSteps, NamesTheFirstBadLine) {
   }
 }
 
+TEST(InputSteps, KeysAreNamedAsShortcutsOrAsQtNamesThem) {
+  struct Case {
+    const char* line;
+    int key;
+    bool keypad;
+  };
+  const Case cases[] = {
+      {"key NUM LOCK", Qt::Key_NumLock, false},
+      {"key SCROLL LOCK ctrl", Qt::Key_ScrollLock, false},
+      {"key PRINTSCRN", Qt::Key_Print, false},
+      {"key ENTER", Qt::Key_Return, false},
+      {"key esc", Qt::Key_Escape, false},
+      {"key F24", Qt::Key_F24, false},
+      {"key ASCII65", Qt::Key_A, false},
+      {"key ASCII97", Qt::Key_1, true},
+      {"key ASCII107", Qt::Key_Plus, true},
+      {"key ASCII186", Qt::Key_Semicolon, false},
+      {"key a", Qt::Key_A, false},
+      {"key ;", Qt::Key_Semicolon, false},
+      {"key PgDown", Qt::Key_PageDown, false},
+      {"key Backspace", Qt::Key_Backspace, false},
+  };
+  for (const Case& c : cases) {
+    InputScript s = ParseInputSteps(c.line);
+    ASSERT_EQ(s.error, "") << c.line;
+    ASSERT_EQ(s.steps.size(), 1u);
+    EXPECT_EQ(s.steps[0].key, c.key) << c.line;
+    EXPECT_EQ(s.steps[0].keypad, c.keypad) << c.line;
+  }
+  EXPECT_TRUE(ParseInputSteps("key SCROLL LOCK ctrl").steps[0].ctrl);
+
+  struct Refused {
+    const char* line;
+    const char* error;
+  };
+  const Refused refused[] = {
+      {"key PGDWN", "line 1: unknown key 'PGDWN'"},
+      {"key F36", "line 1: unknown key 'F36'"},
+      {"key NUM", "line 1: unknown key 'NUM'"},
+      {"key ASCII0", "line 1: unknown key 'ASCII0'"},
+      {"key ASCII7", "line 1: no key has the code 7 ('ASCII7')"},
+      {"key Ctrl+A", "line 1: write the modifiers of 'Ctrl+A' as words after the key"},
+      {"key A shift meta", "line 1: unknown modifier 'meta'"},
+  };
+  for (const Refused& r : refused) EXPECT_EQ(ParseInputSteps(r.line).error, r.error) << r.line;
+}
+
 TEST(PlayerOptions, ParsesAndRefuses) {
   ParsedOptions p = ParsePlayerArguments({"--headless", "--answers", "6,7,1", "--quit-after", "500",
                                           "--codepage", "1256", "game.exe"});

@@ -77,6 +77,22 @@ TEST(ShortcutKeys, QtKeysBecomeTheKeysOfAUsKeyboard) {
   for (const Case& c : cases) EXPECT_EQ(VirtualKeyOf(c.key, c.mods), c.code) << c.key;
 }
 
+TEST(ShortcutKeys, EveryCodeWithAKeyIsPressedAsThatKey) {
+  int keys = 0;
+  for (int32_t code = 0; code < 256; ++code) {
+    const std::optional<KeyPress> press = KeyOfVirtualKey(code);
+    if (!press) continue;
+    ++keys;
+    EXPECT_EQ(VirtualKeyOf(press->qt_key, press->keypad ? Qt::KeypadModifier : Qt::NoModifier),
+              code)
+        << code;
+  }
+  // Letters, digits, keypad digits, F1 to F24 and the named keys at least.
+  EXPECT_GT(keys, 26 + 10 + 10 + 24 + 19);
+  EXPECT_EQ(KeyOfVirtualKey(0), std::nullopt);
+  EXPECT_EQ(KeyOfVirtualKey(7), std::nullopt);
+}
+
 TEST(ShortcutKeys, TheTripleAndTheKeyMustBothMatch) {
   struct Case {
     const char* shortcut;

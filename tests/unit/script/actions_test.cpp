@@ -176,12 +176,19 @@ TEST(FileActionsTest, EmbeddedFilesAndPlayerData) {
   first.path = "C:\\authoring\\Intro.WAV";
   EmbeddedFile second;
   second.path = "..";
-  world.engine->SetEmbeddedFiles({first, second});
-  world.stage.SetResource("DATAE0", "RIFF");
+  EmbeddedFile third;
+  third.path = "D:Notes.txt";
+  world.engine->SetEmbeddedFiles({first, second, third});
+  // Entry n is the resource "DATAE" + n.
+  world.stage.SetResource("DATAE1", "RIFF");
+  world.stage.SetResource("DATAE2", "dots");
+  world.stage.SetResource("DATAE3", "notes");
   world.stage.SetResource("DAFextra.bin", "extra");
-  EXPECT_EQ(world.Run("106(\"intro.wav\",\"[src]out.wav\")\r\n106(\"extra.bin\",\"D:\\e.bin\")"),
+  EXPECT_EQ(world.Run("106(\"intro.wav\",\"[src]out.wav\")\r\n106(\"extra.bin\",\"D:\\e.bin\")\r\n"
+                      "106(\"NOTES.TXT\",\"D:\\n.txt\")"),
             "");
   EXPECT_EQ(ReadHostFile(world.project + "/out.wav"), "RIFF");
+  EXPECT_EQ(ReadHostFile(world.project + "/n.txt"), "notes");
   EXPECT_EQ(ReadHostFile(world.project + "/e.bin"), "extra");
   EXPECT_EQ(world.Run("106(\"..\",\"D:\\x\")"), "error: Line #1: Embedded file not found.");
 
