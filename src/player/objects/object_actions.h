@@ -6,6 +6,7 @@
 // A failure inside an action ends it with a box titled with the application
 // title; the script goes on.
 
+#include "package/project_model.h"
 #include "script/script_stage.h"
 
 #include <string>
@@ -14,6 +15,10 @@
 namespace morvane {
 
 class Player;
+
+// The object-action table: whether an object of that kind accepts the code.
+// An action applied to an object that does not accept it does nothing.
+bool AcceptsObjectAction(ObjectKind kind, int32_t code);
 
 // `DoObjAction`: nothing happens when the page or the object does not exist.
 // A request from a worker thread (`thread` 1 or more) is handed to the main
