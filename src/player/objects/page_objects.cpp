@@ -270,6 +270,7 @@ void PageObjects::BuildTemplates() {
 }
 
 void PageObjects::Inert(const PageObject& o) {
+  NoteService(o);
   m_player.trace().Write("inert", {{"page", m_form.number()},
                                    {"object", "OBJ" + o.name},
                                    {"kind", std::string(ObjectKindName(o.kind))}});
@@ -277,11 +278,24 @@ void PageObjects::Inert(const PageObject& o) {
                m_form.number(), ObjectKindName(o.kind), o.name.c_str());
 }
 
+void PageObjects::NoteService(const PageObject& o) {
+  CompatRecorder* recorder = m_player.compat_recorder();
+  const std::optional<CompatService> service = ObjectService(o.kind);
+  if (!recorder || !service) return;
+  CompatPlace place;
+  place.page = m_form.number();
+  place.object = "OBJ" + o.name;
+  recorder->NoteService(*service, place);
+}
+
 void PageObjects::BuildObject(const PageObject& o, const Page& page) {
   // A cut-short object never reaches its last slot and so never its page.
   if (o.records < FullRecords(o.kind)) return;
   // Without the Flash control, Flash objects are skipped with their records.
-  if (o.kind == ObjectKind::Flash) return;
+  if (o.kind == ObjectKind::Flash) {
+    NoteService(o);
+    return;
+  }
 
   const int cp = m_player.code_page();
   const std::string name = "OBJ" + o.name;

@@ -16,6 +16,7 @@
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
 #include "player/automation/trace.h"
+#include "script/compat_recorder.h"
 #include "script/script_engine.h"
 
 #include <functional>
@@ -114,6 +115,8 @@ class Player {
   ScriptEngine* engine() { return m_engine.get(); }
   CursorTable& cursors() { return m_cursors; }
   TraceLog& trace() { return m_trace; }
+  // Nothing unless --compat-report asked for a report.
+  CompatRecorder* compat_recorder() { return m_compat.get(); }
   const PlayerOptions& options() const { return m_options; }
   int code_page() const { return m_code_page; }
   bool headless() const { return m_options.headless; }
@@ -160,6 +163,7 @@ class Player {
   std::optional<std::string> HostPath(std::string_view windows_path) const;
   std::string QmTempHostFolder() const;
   void DumpVariables();
+  void WriteCompatReport();
 
   PlayerOptions m_options;
   std::vector<std::string> m_command_line;
@@ -171,6 +175,8 @@ class Player {
   TValues m_values;
   std::unique_ptr<PlayerStage> m_stage;
   std::unique_ptr<Environment> m_environment;
+  // Invariant: the recorder outlives the engine and its worker threads.
+  std::unique_ptr<CompatRecorder> m_compat;
   // Invariant: the engine goes before the evaluator, the environment, the
   // stage and the values it works on.
   std::unique_ptr<Evaluator> m_evaluator;
