@@ -5,7 +5,9 @@
 // same evaluators (the runner's own baseline), and the re-reading runner with
 // the reference evaluators (the literal baseline). The summary at the end
 // prints the ratios, and how much the peak resident memory grew during the
-// parsed runs.
+// parsed runs. The parsed runner also runs once with a compatibility recorder
+// installed (/report), as with the player's --compat-report, to show what the
+// bookkeeping of the running line costs.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -20,6 +22,7 @@
 #include "expr/environment.h"
 #include "expr/evaluator.h"
 #include "expr/values.h"
+#include "script/compat_recorder.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
 #include "script/session.h"
@@ -94,17 +97,19 @@ struct Figure {
 };
 std::map<std::string, Figure> g_figures;
 
-enum class Way { kParsed, kReread, kLiteral };
-const char* const kWayNames[] = {"/parsed", "/reread", "/literal"};
+enum class Way { kParsed, kReread, kLiteral, kReport };
+const char* const kWayNames[] = {"/parsed", "/reread", "/literal", "/report"};
 
 void RunWorkload(benchmark::State& state, const Workload& workload, Way way) {
-  const bool parsed = way == Way::kParsed;
+  const bool parsed = way == Way::kParsed || way == Way::kReport;
   // The for loop makes a million passes; the baselines, far slower, fewer.
   const bool for_loop = &workload == &kWorkloads[0];
   const int passes = for_loop ? (parsed ? 1000000 : 50000) : (parsed ? 100000 : 20000);
+  CompatRecorder recorder;  // outlives the engine
   World world(parsed ? ScriptEngine::Mode::kParsed : ScriptEngine::Mode::kReference,
               way == Way::kLiteral ? EvalMode::kReference : EvalMode::kFast);
   workload.setup(world, passes);
+  if (way == Way::kReport) world.engine->SetCompatRecorder(&recorder);
   const std::string script = workload.script(passes);
   double lines = 0;
   double seconds = 0;
@@ -124,13 +129,13 @@ void RunWorkload(benchmark::State& state, const Workload& workload, Way way) {
 
 void Register() {
   for (const Workload& workload : kWorkloads) {
-    for (Way way : {Way::kParsed, Way::kReread, Way::kLiteral}) {
+    for (Way way : {Way::kParsed, Way::kReread, Way::kLiteral, Way::kReport}) {
       const std::string name = std::string(workload.name) + kWayNames[static_cast<int>(way)];
       benchmark::RegisterBenchmark(
           name.c_str(),
           [&workload, way](benchmark::State& state) { RunWorkload(state, workload, way); })
           ->Unit(benchmark::kMillisecond)
-          ->Iterations(way == Way::kParsed ? 3 : 1);
+          ->Iterations(way == Way::kParsed || way == Way::kReport ? 3 : 1);
     }
   }
 }

@@ -38,6 +38,16 @@ struct LocalTime {
 
 LocalTime SystemLocalTime();
 
+// Told of every call of a built-in function, on the evaluating thread.
+class FunctionObserver {
+ public:
+  virtual void NumericFunctionCalled(int32_t code) = 0;
+  virtual void StringFunctionCalled(int32_t code) = 0;
+
+ protected:
+  ~FunctionObserver() = default;
+};
+
 struct EnvironmentOptions {
   // The host folder that is drive C: (it gets windows\, windows\system32\ and
   // windows\temp\). Empty: $MORVANE_PREFIX, else ~/.local/share/morvane/prefix.
@@ -93,6 +103,10 @@ class Environment {
   void BindIniFile(std::string host_path);
   std::optional<IniFile> BoundIniFile() const;
 
+  // Set before any script runs; nothing: no one is told.
+  void SetFunctionObserver(FunctionObserver* observer) { m_function_observer = observer; }
+  FunctionObserver* function_observer() const { return m_function_observer; }
+
  private:
   Stage* m_stage;
   int m_code_page;
@@ -103,6 +117,7 @@ class Environment {
   std::string m_windows_folder = "C:\\windows\\";
   std::string m_temp_folder = "C:\\windows\\temp\\";
   std::string m_exe_path = "C:\\player.exe";
+  FunctionObserver* m_function_observer = nullptr;
 
   mutable std::mutex m_mutex;
   // --- The following fields are protected by m_mutex.

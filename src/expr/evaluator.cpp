@@ -6,6 +6,14 @@
 
 namespace morvane {
 
+bool IsNumericFunctionCode(int code) {
+  return expr_detail::NumericArity(code) != expr_detail::Arity::kUnknown;
+}
+
+bool IsStringFunctionCode(int code) {
+  return expr_detail::IsStringFunction(code);
+}
+
 Evaluator::Evaluator(TValues& values, Environment& environment, EvalMode mode)
     : m_values(values), m_environment(environment), m_mode(mode) {
   if (!m_values.GetIndexEvaluator()) m_values.SetIndexEvaluator(this);

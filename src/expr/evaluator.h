@@ -32,6 +32,10 @@ namespace morvane {
 
 enum class EvalMode { kReference, kFast };
 
+// Whether a built-in function of that code exists.
+bool IsNumericFunctionCode(int code);
+bool IsStringFunctionCode(int code);
+
 class Evaluator : public IndexEvaluator {
  public:
   // Becomes the store's index evaluator when the store has none yet.

@@ -472,6 +472,8 @@ Arity NumericArity(int code) {
 
 std::string CallNumericFunction(Evaluator& ev, int code,
                                 const std::vector<std::string_view>& args) {
+  if (FunctionObserver* observer = ev.environment().function_observer())
+    observer->NumericFunctionCalled(code);
   if (args.empty() && NumericArity(code) == Arity::kNone) return NoArgument(ev, code);
   Args a(ev, args);
   return WithArguments(ev, code, a);

@@ -392,6 +392,7 @@ int StringArgumentCount(int code) {
 std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::string_view>& args,
                                std::string_view whole_argument_text) {
   Environment& env = ev.environment();
+  if (FunctionObserver* observer = env.function_observer()) observer->StringFunctionCalled(code);
   Stage& stage = env.stage();
   Args a(ev, args);
   switch (code) {

@@ -125,6 +125,10 @@ constexpr std::array<ActionTable, 124> kActionTables = MakeActionTables();
 
 }  // namespace
 
+bool IsKnownActionCode(int32_t code) {
+  return code >= 0 && code <= 123 && kActionTables[static_cast<size_t>(code)] != ActionTable::kNone;
+}
+
 void ScriptEngine::Dispatch(int32_t code, const ScriptLine& line, int32_t page, int32_t thread) {
   if (code > 123) {
     CallFunction(static_cast<size_t>(code) - 123, line, page, thread);
@@ -233,6 +237,7 @@ void ScriptEngine::CoreAction(int32_t code, const ScriptLine& line, int32_t page
       request.thread = thread;
       request.script_page = page;
       request.evaluator = &m_evaluator;
+      if (m_compat) request.site = CurrentScriptSite();
       OnMain(thread, [&] { m_stage.ObjectAction(request); });
       return;
     }

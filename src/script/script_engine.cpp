@@ -24,6 +24,55 @@ struct RunFlags {
 };
 thread_local RunFlags t_flags;
 
+// The script running on this thread and its line, kept only while a
+// compatibility recorder is installed. A run (DoActions) owns one site; the
+// ranges it runs point `index` at their line counter in turn. Invariant:
+// every range of a parsed run belongs to the program of the innermost site.
+struct RunSite {
+  std::string_view script;
+  int32_t page = 0;
+  const size_t* index = nullptr;  // the line counter of the innermost range
+};
+thread_local RunSite* t_site = nullptr;
+
+// Makes `site` the thread's site for a scope; nothing for a null site.
+class SiteScope {
+ public:
+  explicit SiteScope(RunSite* site) : m_active(site != nullptr) {
+    if (!m_active) return;
+    m_saved = t_site;
+    t_site = site;
+  }
+  ~SiteScope() {
+    if (m_active) t_site = m_saved;
+  }
+  SiteScope(const SiteScope&) = delete;
+  SiteScope& operator=(const SiteScope&) = delete;
+
+ private:
+  bool m_active;
+  RunSite* m_saved = nullptr;
+};
+
+// Points the thread's site at a range's line counter for a scope.
+class RangeScope {
+ public:
+  RangeScope(bool active, const size_t* index) : m_site(active ? t_site : nullptr) {
+    if (!m_site) return;
+    m_saved = m_site->index;
+    m_site->index = index;
+  }
+  ~RangeScope() {
+    if (m_site) m_site->index = m_saved;
+  }
+  RangeScope(const RangeScope&) = delete;
+  RangeScope& operator=(const RangeScope&) = delete;
+
+ private:
+  RunSite* m_site;
+  const size_t* m_saved = nullptr;
+};
+
 class RunDepth {
  public:
   RunDepth() {
@@ -87,6 +136,12 @@ int NiceOfPriority(int priority) {
 
 }  // namespace
 
+ScriptSite CurrentScriptSite() {
+  const RunSite* site = t_site;
+  if (!site) return {};
+  return ScriptSite{site->script, site->page, site->index ? *site->index + 1 : 0};
+}
+
 ScriptEngine::ScriptEngine(ScriptStage& stage, Environment& environment, TValues& values,
                            Evaluator& evaluator, Mode mode)
     : m_stage(stage),
@@ -117,6 +172,11 @@ void ScriptEngine::SetThreadDigits(const std::vector<int>& digits) {
 
 void ScriptEngine::SetEmbeddedFiles(std::vector<EmbeddedFile> files) {
   m_embedded_files = std::move(files);
+}
+
+void ScriptEngine::SetCompatRecorder(CompatRecorder* recorder) {
+  m_compat = recorder;
+  m_environment.SetFunctionObserver(recorder);
 }
 
 void ScriptEngine::RequestStop() {
@@ -163,6 +223,8 @@ std::string ScriptEngine::Bounded(std::string text) const {
 
 void ScriptEngine::DoActions(int32_t page, std::string_view script, int32_t thread) {
   if (Terminating()) return;
+  RunSite site{script, page, nullptr};
+  SiteScope site_scope(m_compat ? &site : nullptr);
   if (m_mode == Mode::kReference) {
     const std::shared_ptr<const ScriptProgram> program = ParseScript(script);
     RunRange(*program, 0, program->lines.size(), page, thread);
@@ -187,6 +249,7 @@ void ScriptEngine::RunRange(const ScriptProgram& program, size_t begin, size_t e
   RunFlags& flags = t_flags;
   Tifclause clause;
   size_t i = begin;
+  RangeScope range_scope(m_compat != nullptr, &i);
   for (;;) {
     if (i >= end) {
       if (flags.stop_request) {
@@ -295,6 +358,7 @@ void ScriptEngine::DoAction(const ScriptLine& line, size_t number, int32_t page,
       return;
     case LineKind::kAction:
       if (!line.code) throw ConversionError(line.code_text);
+      if (m_compat) m_compat->NoteAction(*line.code, CurrentScriptSite());
       Dispatch(*line.code, line, page, thread);
       return;
     default:

@@ -27,6 +27,7 @@
 #include "expr/evaluator.h"
 #include "expr/values.h"
 #include "package/project_model.h"
+#include "script/compat_recorder.h"
 #include "script/conditions.h"
 #include "script/script_program.h"
 #include "script/script_stage.h"
@@ -36,6 +37,9 @@ namespace morvane {
 // Nested runs (loop bodies, function calls) one thread may stack up before
 // the run fails with "Stack overflow".
 inline constexpr int kMaxRunDepth = 200;
+
+// Whether the action tables have an entry for the code (0 to 123).
+bool IsKnownActionCode(int32_t code);
 
 class ScriptEngine {
  public:
@@ -83,6 +87,12 @@ class ScriptEngine {
   // a longer one fails with "Out of memory". As much as a file read may give
   // by default.
   void SetMaxStringBytes(size_t bytes) { m_max_string_bytes = bytes; }
+
+  // Notes every action and function of the compatibility table that scripts
+  // meet, with the line running; nothing: none is noted. Set before scripts
+  // run; the recorder must outlive the runs.
+  void SetCompatRecorder(CompatRecorder* recorder);
+  CompatRecorder* compat_recorder() const { return m_compat; }
 
   // The page the last navigation action aimed at.
   std::string NavigationTarget() const;
@@ -139,6 +149,7 @@ class ScriptEngine {
   uint64_t m_step_limit = 0;
   size_t m_max_string_bytes = size_t{256} << 20;
   std::atomic<uint64_t> m_steps{0};
+  CompatRecorder* m_compat = nullptr;
 
   // Set before scripts run; read by every thread.
   std::vector<TFunc> m_functions;

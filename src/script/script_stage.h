@@ -21,6 +21,7 @@
 #include "expr/stage.h"
 #include "platform/drive_table.h"
 #include "script/action_arguments.h"
+#include "script/compat_recorder.h"
 
 namespace morvane {
 
@@ -75,6 +76,8 @@ struct ObjectActionRequest {
   int32_t thread = 0;
   int32_t script_page = 1;
   Evaluator* evaluator = nullptr;
+  // The line that asked, while a compatibility recorder is installed.
+  ScriptSite site;
 };
 
 // A dialog keeps every setting until an action changes it; a missing optional

@@ -1,5 +1,6 @@
 // morvane-inspect: prints what a project holds and, with --decompile, writes
-// its source folder back out. Run without a path it inspects its own
+// its source folder back out; with --compat, what its scripts, options and
+// objects ask for that the player does not do. Run without a path it inspects its own
 // executable, so a project packed onto morvane-inspect shows its summary.
 
 #include <cstdlib>
@@ -13,11 +14,12 @@
 #include "package/package_reader.h"
 #include "package/project_summary.h"
 #include "package/source_folder.h"
+#include "script/compat_scan.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: morvane-inspect [EXE|FOLDER] [--decompile DIR] [--code-page N]\n"
+    "Usage: morvane-inspect [EXE|FOLDER] [--decompile DIR | --compat] [--code-page N]\n"
     "\n"
     "Prints the summary of a project: its title, key, pages with their objects,\n"
     "lists, resources and start-up options. EXE is a packed native or Windows\n"
@@ -26,6 +28,10 @@ constexpr const char* kUsage =
     "\n"
     "  --decompile DIR   write the project's source folder to DIR (which must be\n"
     "                    new or empty) instead of printing the summary\n"
+    "  --compat          print, as JSON, every action, object action, function and\n"
+    "                    service the project's scripts, options and objects name\n"
+    "                    that the player does not do or does only in part, with\n"
+    "                    counts and the first place; nothing is run\n"
     "  --code-page N     the code page of the project's texts in the written\n"
     "                    source (default: guessed from the fonts, else 1252)\n"
     "  -h, --help        show this help\n"
@@ -45,11 +51,14 @@ int main(int argc, char** argv) {
   using namespace morvane;
   std::optional<std::string> path, decompile_dir;
   std::optional<int> code_page;
+  bool compat = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
       return 0;
+    } else if (arg == "--compat") {
+      compat = true;
     } else if (arg == "--decompile" || arg == "--code-page") {
       if (i + 1 >= argc) return UsageError(arg + " needs a value");
       const std::string value = argv[++i];
@@ -70,6 +79,7 @@ int main(int argc, char** argv) {
       path = arg;
     }
   }
+  if (compat && decompile_dir) return UsageError("--compat and --decompile do not go together");
   const bool self = !path;
   if (self) {
     std::error_code ec;
@@ -96,6 +106,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   ProjectSource& project_source = std::get<ProjectSource>(source);
+
+  if (compat) {
+    std::cout << CompatReportJson(ScanProject(project_source.project),
+                                  code_page.value_or(project_source.code_page));
+    return 0;
+  }
 
   if (!decompile_dir) {
     std::cout << ProjectSummary(project_source.project, *container);

@@ -31,6 +31,8 @@ const char* PlayerUsage() {
          "                      page shown or hidden, and the exit\n"
          "  --quit-after MS     end the program after MS milliseconds\n"
          "  --dump-vars FILE    write the variables as JSON when the program ends\n"
+         "  --compat-report FILE  when the program ends, write as JSON what the run\n"
+         "                      met that this player does not do, or only in part\n"
          "  --screenshot DIR    at the end, write page<N>.png for every visible page\n"
          "  --input FILE        play mouse and keyboard steps from FILE\n"
          "  --dialog-answers FILE  answer headless dialogs from FILE, one line each:\n"
@@ -61,8 +63,9 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
     } else if (arg == "--headless") {
       o.headless = true;
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
-               arg == "--dump-vars" || arg == "--screenshot" || arg == "--input" ||
-               arg == "--codepage" || arg == "--dialog-answers" || arg == "--print-to") {
+               arg == "--dump-vars" || arg == "--compat-report" || arg == "--screenshot" ||
+               arg == "--input" || arg == "--codepage" || arg == "--dialog-answers" ||
+               arg == "--print-to") {
       std::optional<std::string> v = value();
       if (!v) return fail("option " + arg + " needs a value");
       if (arg == "--answers") {
@@ -84,6 +87,8 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
         o.trace_file = *v;
       } else if (arg == "--dump-vars") {
         o.dump_vars_file = *v;
+      } else if (arg == "--compat-report") {
+        o.compat_report_file = *v;
       } else if (arg == "--screenshot") {
         o.screenshot_dir = *v;
       } else if (arg == "--dialog-answers") {

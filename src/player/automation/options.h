@@ -15,11 +15,12 @@ struct PlayerOptions {
   std::string trace_file;
   std::optional<int> quit_after_ms;
   std::string dump_vars_file;
+  std::string compat_report_file;
   std::string screenshot_dir;
   std::string input_file;
   // Headless dialog answers, one per line; empty: every dialog is cancelled.
   std::string dialog_answers_file;
-  std::string print_to_dir;  // not empty: print jobs become PDF files there
+  std::string print_to_dir;      // not empty: print jobs become PDF files there
   std::optional<int> code_page;  // else guessed from the project's fonts
   bool help = false;
 };

@@ -3,6 +3,8 @@
 // The trace file: one JSON object per line, written as things happen so that
 // a trace survives a crash up to its last event. Safe from any thread.
 
+#include "util/json_text.h"
+
 #include <cstdio>
 #include <initializer_list>
 #include <mutex>
@@ -12,8 +14,6 @@
 #include <variant>
 
 namespace morvane {
-
-std::string JsonString(std::string_view utf8);
 
 class TraceLog {
  public:

@@ -136,6 +136,12 @@ void BuildPlugin(ObjectBuilder& b, const PageObject& o) {
   b.Add(*p);
 }
 
+// An action the class accepts whose engine this build does not have: it does
+// nothing, and the compatibility table lists it.
+ObjectActionRow Waiting(int32_t code, const char* kinds) {
+  return {code, kinds, [](ObjectActionCall&) {}};
+}
+
 }  // namespace
 
 ObjectClass SoundClass() {
@@ -156,8 +162,18 @@ ObjectClass SoundClass() {
   };
   row.actions = {
       {42, "B", [](ObjectActionCall& c) { static_cast<TQMSound&>(c.item).Loop = c.args.B(0); }},
+      Waiting(50, "N"),
+      Waiting(51, "B"),
+      Waiting(52, "N"),
+      Waiting(53, "N"),
+      Waiting(54, ""),
+      Waiting(55, ""),
+      Waiting(56, ""),
+      Waiting(57, "P"),
       {77, "E", ReplaceEventScriptAction},
       {78, "E", ReplaceEventScriptAction},
+      Waiting(79, "N"),
+      Waiting(103, ""),
   };
   return row;
 }
@@ -171,8 +187,15 @@ ObjectClass VideoClass() {
     return new TQMVideo(defaults, &b.surface);
   };
   row.actions = {
+      Waiting(54, ""),
+      Waiting(55, ""),
+      Waiting(56, ""),
+      Waiting(57, "P"),
       {77, "E", ReplaceEventScriptAction},
       {78, "E", ReplaceEventScriptAction},
+      Waiting(79, "N"),
+      Waiting(89, "B"),
+      Waiting(103, ""),
   };
   return row;
 }
@@ -185,6 +208,10 @@ ObjectClass FlashClass() {
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     if (b.form_number() != 1) return nullptr;
     return new TQMFlash(defaults, &b.surface);
+  };
+  row.actions = {
+      Waiting(42, "B"), Waiting(54, ""),  Waiting(56, ""),  Waiting(57, "P"),  Waiting(58, "B"),
+      Waiting(59, "N"), Waiting(60, "N"), Waiting(61, "N"), Waiting(80, "SS"), Waiting(103, ""),
   };
   return row;
 }
@@ -209,6 +236,19 @@ ObjectClass BrowserClass() {
        }},
       {34, "B",
        [](ObjectActionCall& c) { static_cast<TQMBrowser&>(c.item).Borders3D = c.args.B(0); }},
+      Waiting(49, "P"),
+      Waiting(58, "B"),
+      Waiting(62, "B"),
+      Waiting(63, "B"),
+      Waiting(64, "B"),
+      Waiting(81, ""),
+      Waiting(82, ""),
+      Waiting(83, ""),
+      Waiting(84, ""),
+      Waiting(85, "SP"),
+      Waiting(86, ""),
+      Waiting(87, ""),
+      Waiting(88, ""),
   };
   return row;
 }
@@ -221,6 +261,7 @@ ObjectClass PluginClass() {
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMMPlugin(defaults, &b.surface);
   };
+  row.actions = {Waiting(65, "R"), Waiting(66, "S"), Waiting(67, "R")};
   return row;
 }
 

@@ -12,6 +12,10 @@
 
 namespace morvane {
 
+bool AcceptsObjectAction(ObjectKind kind, int32_t code) {
+  return FindObjectAction(kind, code) != nullptr;
+}
+
 void DoObjAction(Player& player, const ObjectActionRequest& request) {
   // Steps 1, 2 and 4 of `DoObjAction`; the engine has handed a worker's
   // request to the main thread with its own text, object and page.
@@ -27,6 +31,8 @@ void DoObjAction(Player& player, const ObjectActionRequest& request) {
   try {
     const ObjectActionText& action = request.action;
     if (!action.code) throw std::runtime_error(action.code_error);
+    if (CompatRecorder* recorder = player.compat_recorder())
+      recorder->NoteObjectAction(item->kind(), *action.code, request.site);
     const ObjectActionRow* row = FindObjectAction(item->kind(), *action.code);
     if (!row) return;
     ActionArgs args(*evaluator, action.arguments);

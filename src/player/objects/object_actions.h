@@ -7,6 +7,7 @@
 // A failure inside an action ends it with a box titled with the application
 // title; the script goes on.
 
+#include "package/project_model.h"
 #include "script/script_stage.h"
 
 #include <string>
@@ -15,6 +16,10 @@
 namespace morvane {
 
 class Player;
+
+// Whether an object of that kind accepts the code: its class's row has the
+// action. An action applied to an object that does not accept it does nothing.
+bool AcceptsObjectAction(ObjectKind kind, int32_t code);
 
 // `DoObjAction`, on the main thread: nothing happens when the page or the
 // object does not exist, or the action has no meaning for the object's class

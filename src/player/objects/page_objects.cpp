@@ -238,11 +238,22 @@ ObjectBuilder PageObjects::Builder(const Page* page) {
 }
 
 void PageObjects::Inert(const PageObject& o) {
+  NoteService(o);
   m_player.trace().Write("inert", {{"page", m_form.number()},
                                    {"object", "OBJ" + o.name},
                                    {"kind", std::string(ObjectKindName(o.kind))}});
   std::fprintf(stderr, "morvane-player: page %d: %s object OBJ%s is inert in this build\n",
                m_form.number(), ObjectKindName(o.kind), o.name.c_str());
+}
+
+void PageObjects::NoteService(const PageObject& o) {
+  CompatRecorder* recorder = m_player.compat_recorder();
+  const std::optional<CompatService> service = ObjectService(o.kind);
+  if (!recorder || !service) return;
+  CompatPlace place;
+  place.page = m_form.number();
+  place.object = "OBJ" + o.name;
+  recorder->NoteService(*service, place);
 }
 
 void PageObjects::BuildObject(const PageObject& o, const Page& page) {
@@ -252,7 +263,12 @@ void PageObjects::BuildObject(const PageObject& o, const Page& page) {
   ObjectBuilder b = Builder(&page);
   const size_t before = m_objects.size();
   row.build(b, o);
-  if (row.inert && m_objects.size() > before) Inert(o);
+  // A class may skip its records (Flash objects without the Flash control).
+  if (m_objects.size() == before) {
+    NoteService(o);
+  } else if (row.inert) {
+    Inert(o);
+  }
 }
 
 }  // namespace morvane

@@ -73,6 +73,8 @@ class PageObjects {
   ObjectBuilder Builder(const Page* page);
   void BuildWaiting();
   void Inert(const PageObject& o);
+  // The compatibility report learns of an object whose engine is missing.
+  void NoteService(const PageObject& o);
   // Names a component for the loader: a name registered from outside while
   // the objects waited keeps its component.
   void Name(QObject& component, std::string_view name);

@@ -190,6 +190,17 @@ bool Player::Start() {
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
   }
   m_session->engine().SetProject(m_project);
+  if (!m_options.compat_report_file.empty()) {
+    m_compat = std::make_unique<CompatRecorder>(&m_project);
+    m_session->engine().SetCompatRecorder(m_compat.get());
+    // What the options ask of the desktop is met before anything runs.
+    const ProjectOptions& o = m_project.options;
+    const CompatPlace start;
+    if (o.no_cursor_shadow) m_compat->NoteService(CompatService::kCursorShadow, start);
+    if (o.no_menu_fade) m_compat->NoteService(CompatService::kMenuFade, start);
+    if (o.swap_mouse_buttons) m_compat->NoteService(CompatService::kMouseButtonSwap, start);
+    if (o.single_instance) m_compat->NoteService(CompatService::kSingleInstance, start);
+  }
   SetScriptRunner([this](const Script& script, TQMForm& page, int thread) {
     m_session->engine().DoActions(page.number(), script, thread);
   });
@@ -562,6 +573,7 @@ void Player::EndProgram(int exit_code) {
   }
   TerminateApp();
   DumpVariables();
+  WriteCompatReport();
   m_trace.Write("exit", {{"code", exit_code}});
   QCoreApplication::exit(exit_code);
 }
@@ -626,6 +638,19 @@ void Player::DumpVariables() {
   json += "}}\n";
   std::ofstream out(m_options.dump_vars_file, std::ios::binary | std::ios::trunc);
   out << json;
+}
+
+void Player::WriteCompatReport() {
+  if (m_options.compat_report_file.empty()) return;
+  // A run that ended before its scripts could start met nothing.
+  const std::vector<CompatEntry> entries =
+      m_compat ? m_compat->Entries() : std::vector<CompatEntry>{};
+  std::ofstream out(m_options.compat_report_file, std::ios::binary | std::ios::trunc);
+  out << CompatReportJson(entries, m_code_page);
+  if (!out) {
+    std::fprintf(stderr, "morvane-player: cannot write the compatibility report %s\n",
+                 m_options.compat_report_file.c_str());
+  }
 }
 
 }  // namespace morvane

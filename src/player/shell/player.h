@@ -13,6 +13,7 @@
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
 #include "player/automation/trace.h"
+#include "script/compat_recorder.h"
 #include "script/session.h"
 
 #include <functional>
@@ -118,6 +119,8 @@ class Player {
   ScriptEngine* engine() { return m_session ? &m_session->engine() : nullptr; }
   CursorTable& cursors() { return m_cursors; }
   TraceLog& trace() { return m_trace; }
+  // Nothing unless --compat-report asked for a report.
+  CompatRecorder* compat_recorder() { return m_compat.get(); }
   const PlayerOptions& options() const { return m_options; }
   int code_page() const { return m_code_page; }
   bool headless() const { return m_options.headless; }
@@ -164,6 +167,7 @@ class Player {
   std::optional<std::string> HostPath(std::string_view windows_path) const;
   std::string QmTempHostFolder() const;
   void DumpVariables();
+  void WriteCompatReport();
 
   PlayerOptions m_options;
   std::vector<std::string> m_command_line;
@@ -173,6 +177,8 @@ class Player {
   std::unique_ptr<Container> m_container;
   Project m_project;
   std::unique_ptr<PlayerStage> m_stage;
+  // Invariant: the recorder outlives the session, its engine and its worker threads.
+  std::unique_ptr<CompatRecorder> m_compat;
   // Invariant: the session (its engine first) goes before the stage it works on.
   std::unique_ptr<Session> m_session;
   TraceLog m_trace;

@@ -16,6 +16,7 @@
 #include "player/shell/dialogs.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
+#include "script/compat_table.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -119,6 +120,24 @@ class ActionsPlayer : public ::testing::Test {
   std::unique_ptr<Player> m_player;
   std::unique_ptr<Evaluator> m_evaluator;
 };
+
+// Every object action the compatibility table lists is one the object's kind
+// accepts, so the table cannot name codes the object layer does not know.
+TEST(ObjectActionTable, CompatibilityRowsNameAcceptedCodes) {
+  for (const CompatRow& row : CompatTable()) {
+    if (row.kind != CompatKind::kObjectAction) continue;
+    ASSERT_TRUE(row.object);
+    EXPECT_TRUE(AcceptsObjectAction(*row.object, row.code))
+        << ObjectKindName(*row.object) << " " << row.code;
+  }
+  // Spot checks of the table itself: kinds that do not take a code.
+  EXPECT_TRUE(AcceptsObjectAction(ObjectKind::Timer, 0));
+  EXPECT_FALSE(AcceptsObjectAction(ObjectKind::Timer, 4));
+  EXPECT_FALSE(AcceptsObjectAction(ObjectKind::Sound, 7));
+  EXPECT_FALSE(AcceptsObjectAction(ObjectKind::ListBox, 71));
+  EXPECT_FALSE(AcceptsObjectAction(ObjectKind::Text, 106));
+  EXPECT_FALSE(AcceptsObjectAction(ObjectKind::Text, -1));
+}
 
 TEST_F(ActionsPlayer, GeometryVisibilityAndOrderThroughTheNumericFunctions) {
   Load();

@@ -1,0 +1,287 @@
+#include "script/compat_table.h"
+
+#include <array>
+#include <iterator>
+
+namespace morvane {
+namespace {
+
+using K = CompatKind;
+using L = CompatLevel;
+using O = ObjectKind;
+using S = CompatService;
+
+constexpr const char* kMultimedia =
+    "there is no multimedia command interface here; the command is only traced";
+constexpr const char* kLan =
+    "LAN messaging is not in this player yet: the action fails with \"The network connection "
+    "is not available.\"";
+constexpr const char* kSound = "no media engine yet: sounds are built but never play";
+constexpr const char* kVideo = "no media engine yet: videos are built but never play";
+constexpr const char* kFlash =
+    "the Flash control is not available: Flash objects are never built, so their actions "
+    "find no object";
+constexpr const char* kBrowser = "no web engine yet: browser objects stay empty";
+constexpr const char* kPlugin = "plug-in libraries are not loaded yet: plug-in windows stay empty";
+
+constexpr int32_t Service(S service) {
+  return static_cast<int32_t>(service);
+}
+
+// Rows are grouped by kind, each group in code order. Keep one row per
+// (kind, code, object kind).
+const CompatRow kRows[] = {
+    // --- Actions
+    {K::kAction,
+     21,
+     {},
+     "open a file or program",
+     L::kPartial,
+     "the window-show mode is left to the desktop, which opens windows as it sees fit"},
+    {K::kAction, 39, {}, "multimedia command string", L::kUnsupported, kMultimedia},
+    {K::kAction,
+     42,
+     {},
+     "keyboard layout",
+     L::kUnsupported,
+     "keyboard layouts belong to the desktop session; the request is only traced"},
+    {K::kAction,
+     43,
+     {},
+     "message beep",
+     L::kPartial,
+     "the desktop's bell whatever the beep type, and nothing at all headless"},
+    {K::kAction,
+     44,
+     {},
+     "tone",
+     L::kUnsupported,
+     "there is no tone generator: the call only takes the tone's time"},
+    {K::kAction,
+     79,
+     {},
+     "double-buffered painting",
+     L::kPartial,
+     "painting always goes through a back buffer; switching it off is only kept"},
+    {K::kAction, 109, {}, "LAN host", L::kUnsupported, kLan},
+    {K::kAction, 110, {}, "LAN port", L::kUnsupported, kLan},
+    {K::kAction, 111, {}, "LAN server on", L::kUnsupported, kLan},
+    {K::kAction, 112, {}, "LAN server off", L::kUnsupported, kLan},
+    {K::kAction, 113, {}, "LAN send text", L::kUnsupported, kLan},
+    {K::kAction, 114, {}, "LAN send file", L::kUnsupported, kLan},
+
+    // --- Object actions
+    {K::kObjectAction, 8, O::Plugin, "size", L::kPartial,
+     "the window is resized, but no plug-in is loaded to draw it"},
+    {K::kObjectAction, 42, O::Flash, "loop", L::kUnsupported, kFlash},
+    {K::kObjectAction, 49, O::Browser, "navigate", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 50, O::Sound, "volume", L::kUnsupported, kSound},
+    {K::kObjectAction, 51, O::Sound, "play with page start", L::kUnsupported, kSound},
+    {K::kObjectAction, 52, O::Sound, "number of loops", L::kUnsupported, kSound},
+    {K::kObjectAction, 53, O::Sound, "delay between loops", L::kUnsupported, kSound},
+    {K::kObjectAction, 54, O::Sound, "play", L::kUnsupported, kSound},
+    {K::kObjectAction, 54, O::Video, "play", L::kUnsupported, kVideo},
+    {K::kObjectAction, 54, O::Flash, "play", L::kUnsupported, kFlash},
+    {K::kObjectAction, 55, O::Sound, "pause", L::kUnsupported, kSound},
+    {K::kObjectAction, 55, O::Video, "pause", L::kUnsupported, kVideo},
+    {K::kObjectAction, 56, O::Sound, "stop", L::kUnsupported, kSound},
+    {K::kObjectAction, 56, O::Video, "stop", L::kUnsupported, kVideo},
+    {K::kObjectAction, 56, O::Flash, "stop", L::kUnsupported, kFlash},
+    {K::kObjectAction, 57, O::Sound, "load a file", L::kUnsupported, kSound},
+    {K::kObjectAction, 57, O::Video, "load a file", L::kUnsupported, kVideo},
+    {K::kObjectAction, 57, O::Flash, "load a movie", L::kUnsupported, kFlash},
+    {K::kObjectAction, 58, O::Flash, "context menu", L::kUnsupported, kFlash},
+    {K::kObjectAction, 58, O::Browser, "context menu", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 59, O::Flash, "quality", L::kUnsupported, kFlash},
+    {K::kObjectAction, 60, O::Flash, "scale mode", L::kUnsupported, kFlash},
+    {K::kObjectAction, 61, O::Flash, "go to frame", L::kUnsupported, kFlash},
+    {K::kObjectAction, 62, O::Browser, "offline mode", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 63, O::Browser, "text selection", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 64, O::Browser, "scroll bars", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 65, O::Plugin, "send a file or number", L::kUnsupported, kPlugin},
+    {K::kObjectAction, 66, O::Plugin, "call an export", L::kUnsupported, kPlugin},
+    {K::kObjectAction, 67, O::Plugin, "read a file or number", L::kUnsupported, kPlugin},
+    {K::kObjectAction, 79, O::Sound, "seek and play", L::kUnsupported, kSound},
+    {K::kObjectAction, 79, O::Video, "seek and play", L::kUnsupported, kVideo},
+    {K::kObjectAction, 80, O::Flash, "set a movie variable", L::kUnsupported, kFlash},
+    {K::kObjectAction, 81, O::Browser, "go back", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 82, O::Browser, "go forward", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 83, O::Browser, "refresh", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 84, O::Browser, "stop loading", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 85, O::Browser, "download", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 86, O::Browser, "print", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 87, O::Browser, "print preview", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 88, O::Browser, "page setup", L::kUnsupported, kBrowser},
+    {K::kObjectAction, 89, O::Video, "full screen", L::kUnsupported, kVideo},
+    {K::kObjectAction, 103, O::Sound, "rewind", L::kUnsupported, kSound},
+    {K::kObjectAction, 103, O::Video, "rewind", L::kUnsupported, kVideo},
+    {K::kObjectAction, 103, O::Flash, "rewind", L::kUnsupported, kFlash},
+
+    // --- Numeric functions
+    {K::kNumericFunction,
+     5,
+     {},
+     "key state",
+     L::kPartial,
+     "only the mouse buttons, Shift, Ctrl and Alt are known; other keys read as up, with no "
+     "toggle state"},
+    {K::kNumericFunction,
+     46,
+     {},
+     "media volume",
+     L::kPartial,
+     "the volume the project gives; no media engine yet"},
+    {K::kNumericFunction,
+     47,
+     {},
+     "media state",
+     L::kUnsupported,
+     "always 0 (nothing loaded): no media engine yet"},
+
+    // --- String functions
+    {K::kStringFunction,
+     32,
+     {},
+     "Flash movie variable",
+     L::kUnsupported,
+     "the Flash control is not available: the call fails"},
+
+    // --- Services
+    {K::kService,
+     Service(S::kCursorShadow),
+     {},
+     "cursor shadow off",
+     L::kUnsupported,
+     "left alone: cursor themes belong to the user's desktop"},
+    {K::kService,
+     Service(S::kMenuFade),
+     {},
+     "menu fading off",
+     L::kUnsupported,
+     "left alone: the desktop's animations are the user's setting"},
+    {K::kService,
+     Service(S::kMouseButtonSwap),
+     {},
+     "mouse buttons swapped",
+     L::kUnsupported,
+     "left alone: the desktop keeps the setting per user, not per program"},
+    {K::kService,
+     Service(S::kSingleInstance),
+     {},
+     "single instance",
+     L::kUnsupported,
+     "a second start runs a second player; its command line is not forwarded and the "
+     "command-line script does not run"},
+    {K::kService, Service(S::kSoundPlayback), O::Sound, "sound playback", L::kUnsupported, kSound},
+    {K::kService, Service(S::kVideoPlayback), O::Video, "video playback", L::kUnsupported, kVideo},
+    {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
+    {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
+    {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},
+};
+
+// Row lookups by code, one array per kind (and per object kind); -1: no row.
+struct Index {
+  static constexpr int32_t kCodes = 256;
+  std::array<std::array<int16_t, kCodes>, 4> plain;  // action, numeric, string, service
+  std::array<std::array<int16_t, kCodes>, kObjectKindCount> object;
+
+  Index() {
+    for (auto& codes : plain) codes.fill(-1);
+    for (auto& codes : object) codes.fill(-1);
+    for (size_t i = 0; i < std::size(kRows); ++i) {
+      const CompatRow& row = kRows[i];
+      if (row.code < 0 || row.code >= kCodes) continue;
+      const auto at = static_cast<size_t>(row.code);
+      if (row.kind == K::kObjectAction) {
+        if (row.object) object[static_cast<size_t>(*row.object)][at] = static_cast<int16_t>(i);
+      } else if (const std::optional<size_t> slot = Slot(row.kind)) {
+        plain[*slot][at] = static_cast<int16_t>(i);
+      }
+    }
+  }
+
+  static std::optional<size_t> Slot(CompatKind kind) {
+    switch (kind) {
+      case K::kAction:
+        return 0;
+      case K::kNumericFunction:
+        return 1;
+      case K::kStringFunction:
+        return 2;
+      case K::kService:
+        return 3;
+      case K::kObjectAction:
+        return std::nullopt;
+    }
+    return std::nullopt;
+  }
+};
+
+const Index& TheIndex() {
+  static const Index index;
+  return index;
+}
+
+const CompatRow* RowAt(int16_t at) {
+  return at < 0 ? nullptr : &kRows[static_cast<size_t>(at)];
+}
+
+}  // namespace
+
+std::span<const CompatRow> CompatTable() {
+  return kRows;
+}
+
+const CompatRow* FindCompatRow(CompatKind kind, int32_t code) {
+  const std::optional<size_t> slot = Index::Slot(kind);
+  if (!slot || code < 0 || code >= Index::kCodes) return nullptr;
+  return RowAt(TheIndex().plain[*slot][static_cast<size_t>(code)]);
+}
+
+const CompatRow* FindObjectActionRow(ObjectKind object, int32_t code) {
+  if (code < 0 || code >= Index::kCodes) return nullptr;
+  return RowAt(TheIndex().object[static_cast<size_t>(object)][static_cast<size_t>(code)]);
+}
+
+const CompatRow* FindServiceRow(CompatService service) {
+  return FindCompatRow(K::kService, Service(service));
+}
+
+std::optional<CompatService> ObjectService(ObjectKind kind) {
+  switch (kind) {
+    case O::Sound:
+      return S::kSoundPlayback;
+    case O::Video:
+      return S::kVideoPlayback;
+    case O::Flash:
+      return S::kFlashMovie;
+    case O::Browser:
+      return S::kWebBrowser;
+    case O::Plugin:
+      return S::kPlugin;
+    default:
+      return std::nullopt;
+  }
+}
+
+const char* CompatKindName(CompatKind kind) {
+  switch (kind) {
+    case K::kAction:
+      return "action";
+    case K::kObjectAction:
+      return "object-action";
+    case K::kNumericFunction:
+      return "numeric-function";
+    case K::kStringFunction:
+      return "string-function";
+    case K::kService:
+      return "service";
+  }
+  return "";
+}
+
+const char* CompatLevelName(CompatLevel level) {
+  return level == L::kPartial ? "partial" : "unsupported";
+}
+
+}  // namespace morvane
