@@ -111,13 +111,13 @@ std::optional<ObjectSnapshot> ConsoleStage::CurrentPageObject(std::string_view n
   return it->second;
 }
 
-std::optional<std::string> ConsoleStage::FlashVariable(std::string_view number,
-                                                       std::string_view name) {
+std::optional<std::string> ConsoleStage::ObjectVariable(std::string_view number,
+                                                        std::string_view name) {
   std::lock_guard lock(m_mutex);
   const Page* p = PageAt(m_current);
   if (!p) return std::nullopt;
-  const auto movie = p->flash_variables.find(std::string(number));
-  if (movie == p->flash_variables.end()) return std::nullopt;
+  const auto movie = p->object_variables.find(std::string(number));
+  if (movie == p->object_variables.end()) return std::nullopt;
   const auto it = movie->second.find(std::string(name));
   return it == movie->second.end() ? std::string() : it->second;
 }

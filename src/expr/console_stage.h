@@ -20,7 +20,7 @@ class ConsoleStage : public Stage {
     StagePoint client_origin{0, 0};
     // Objects by their number text.
     std::map<std::string, ObjectSnapshot> objects;
-    std::map<std::string, std::map<std::string, std::string>> flash_variables;
+    std::map<std::string, std::map<std::string, std::string>> object_variables;
   };
 
   ConsoleStage() = default;
@@ -48,7 +48,8 @@ class ConsoleStage : public Stage {
   std::optional<StagePoint> PageWindowOrigin(int32_t page) override;
   std::optional<StagePoint> PageClientOrigin(int32_t page) override;
   std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override;
-  std::optional<std::string> FlashVariable(std::string_view number, std::string_view name) override;
+  std::optional<std::string> ObjectVariable(std::string_view number,
+                                            std::string_view name) override;
 
  private:
   const Page* PageAt(int32_t page) const;

@@ -77,10 +77,10 @@ class Stage {
 
   // The object "OBJ" + number on the current page; nothing when it is absent.
   virtual std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) = 0;
-  // A variable of the Flash movie in that object; nothing when there is no
-  // such object or it holds no movie.
-  virtual std::optional<std::string> FlashVariable(std::string_view number,
-                                                   std::string_view name) = 0;
+  // A variable that the content shown by that object keeps (a movie's
+  // variables); nothing when there is no such object or no such content.
+  virtual std::optional<std::string> ObjectVariable(std::string_view number,
+                                                    std::string_view name) = 0;
 };
 
 }  // namespace morvane

@@ -548,7 +548,7 @@ std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::s
     case 32: {
       std::string number;
       a.Object(0, &number);
-      const std::optional<std::string> value = stage.FlashVariable(number, a.S(1));
+      const std::optional<std::string> value = stage.ObjectVariable(number, a.S(1));
       if (!value) throw ScriptError("Object OBJ" + number + " holds no Flash movie");
       return *value;
     }

@@ -226,23 +226,23 @@ std::optional<std::string> ConsoleScriptStage::ReadResource(std::string_view nam
   return std::nullopt;
 }
 
-void ConsoleScriptStage::LanSetHost(std::string_view host) {
+void ConsoleScriptStage::SetHost(std::string_view host) {
   Record("lan-host: " + std::string(host));
 }
 
-void ConsoleScriptStage::LanSetPort(int32_t port) {
+void ConsoleScriptStage::SetPort(int32_t port) {
   Record("lan-port: " + std::to_string(port));
 }
 
-void ConsoleScriptStage::LanServer(bool active) {
+void ConsoleScriptStage::Server(bool active) {
   Record(std::string("lan-server: ") + (active ? "on" : "off"));
 }
 
-void ConsoleScriptStage::LanSendText(std::string_view text) {
+void ConsoleScriptStage::SendText(std::string_view text) {
   Record("lan-send: " + std::string(text));
 }
 
-void ConsoleScriptStage::LanSendFile(std::string_view windows_path) {
+void ConsoleScriptStage::SendFile(std::string_view windows_path) {
   Record("lan-file: " + std::string(windows_path));
 }
 

@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "expr/console_stage.h"
+#include "script/lan_port.h"
 #include "script/main_thread_queue.h"
 #include "script/script_stage.h"
 #include "util/code_page.h"
 
 namespace morvane {
 
-class ConsoleScriptStage : public ScriptStage {
+// It is a LAN too, one that only logs what it was asked to do.
+class ConsoleScriptStage : public ScriptStage, public LanPort {
  public:
   // Message boxes are printed to `out` when given.
   explicit ConsoleScriptStage(std::ostream* out = nullptr, int code_page = kDefaultCodePage);
@@ -65,9 +67,9 @@ class ConsoleScriptStage : public ScriptStage {
   std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override {
     return m_console.CurrentPageObject(number);
   }
-  std::optional<std::string> FlashVariable(std::string_view number,
-                                           std::string_view name) override {
-    return m_console.FlashVariable(number, name);
+  std::optional<std::string> ObjectVariable(std::string_view number,
+                                            std::string_view name) override {
+    return m_console.ObjectVariable(number, name);
   }
 
   // ScriptStage
@@ -96,11 +98,13 @@ class ConsoleScriptStage : public ScriptStage {
   void RegisterFont(const std::string& host_path, bool add) override;
   void Spawn(const std::vector<std::string>& argv) override;
   std::optional<std::string> ReadResource(std::string_view name) override;
-  void LanSetHost(std::string_view host) override;
-  void LanSetPort(int32_t port) override;
-  void LanServer(bool active) override;
-  void LanSendText(std::string_view text) override;
-  void LanSendFile(std::string_view windows_path) override;
+
+  // LanPort
+  void SetHost(std::string_view host) override;
+  void SetPort(int32_t port) override;
+  void Server(bool active) override;
+  void SendText(std::string_view text) override;
+  void SendFile(std::string_view windows_path) override;
 
  private:
   void Record(std::string line);

@@ -645,24 +645,24 @@ void ScriptEngine::SettingsAction(int32_t code, const ScriptLine& line, int32_t 
 void ScriptEngine::LanAction(int32_t code, const ScriptLine& line) {
   switch (code) {
     case 109:
-      m_stage.LanSetHost(S(line, 0));
+      m_lan->SetHost(S(line, 0));
       return;
     case 110:
-      m_stage.LanSetPort(N(line, 0));
+      m_lan->SetPort(N(line, 0));
       return;
     case 111:
       S(line, 0);
-      m_stage.LanServer(true);
+      m_lan->Server(true);
       return;
     case 112:
       S(line, 0);
-      m_stage.LanServer(false);
+      m_lan->Server(false);
       return;
     case 113:
-      m_stage.LanSendText(S(line, 0));
+      m_lan->SendText(S(line, 0));
       return;
     case 114:
-      m_stage.LanSendFile(P(line, 0));
+      m_lan->SendFile(P(line, 0));
       return;
     default:
       return;

@@ -29,6 +29,7 @@
 #include "package/project_model.h"
 #include "script/compat_recorder.h"
 #include "script/conditions.h"
+#include "script/lan_port.h"
 #include "script/script_program.h"
 #include "script/script_stage.h"
 
@@ -92,6 +93,9 @@ class ScriptEngine {
   // meet, with the line running; nothing: none is noted. Set before scripts
   // run; the recorder must outlive the runs.
   void SetCompatRecorder(CompatRecorder* recorder);
+  // The LAN of actions 109 to 114; without one the network is not there.
+  // The port outlives the engine.
+  void SetLan(LanPort* lan) { m_lan = lan ? lan : &m_no_lan; }
   CompatRecorder* compat_recorder() const { return m_compat; }
 
   // The page the last navigation action aimed at.
@@ -150,6 +154,8 @@ class ScriptEngine {
   size_t m_max_string_bytes = size_t{256} << 20;
   std::atomic<uint64_t> m_steps{0};
   CompatRecorder* m_compat = nullptr;
+  UnavailableLan m_no_lan;
+  LanPort* m_lan = &m_no_lan;
 
   // Set before scripts run; read by every thread.
   std::vector<TFunc> m_functions;

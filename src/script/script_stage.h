@@ -3,8 +3,8 @@
 // `ScriptStage`: what the actions of scripts ask of the running player beyond
 // what expressions read: message boxes, dialogs, page windows and their
 // appearance, page objects, the clipboard, multimedia commands, keyboard
-// layouts, beeps and tones, fonts, program starts, the LAN client and server,
-// and the hand-over of work to the main thread.
+// layouts, beeps and tones, fonts, program starts, and the hand-over of work
+// to the main thread. The LAN is the core's own (lan_port.h).
 //
 // Pages are named by their number (1 = the main window). The engine calls
 // every method that touches a window, a dialog or a page object on the main
@@ -177,13 +177,6 @@ class ScriptStage : public Stage {
   virtual void Download(const DriveTable& drives, std::string_view url, std::string_view path);
   // A resource of the running executable by name ("DATAE3", "DAFname").
   virtual std::optional<std::string> ReadResource(std::string_view name) { return std::nullopt; }
-
-  // --- LAN client and server; failures raise the sockets' error.
-  virtual void LanSetHost(std::string_view host) = 0;
-  virtual void LanSetPort(int32_t port) = 0;
-  virtual void LanServer(bool active) = 0;
-  virtual void LanSendText(std::string_view text) = 0;
-  virtual void LanSendFile(std::string_view windows_path) = 0;
 };
 
 }  // namespace morvane

@@ -228,6 +228,7 @@ int Run(const Options& options, const std::vector<std::string>& command_line) {
   TValues& values = session.values();
   Evaluator& evaluator = session.evaluator();
   ScriptEngine& engine = session.engine();
+  engine.SetLan(&stage);
   for (const std::string& assignment : options.assignments) Assign(values, assignment);
   int status = 0;
   try {

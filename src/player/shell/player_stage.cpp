@@ -28,8 +28,6 @@
 namespace morvane {
 namespace {
 
-constexpr const char* kLanUnavailable = "The network connection is not available.";
-
 // Ends a modal page window's loop once the window is hidden or closed.
 class ModalWatch : public QObject {
  public:
@@ -210,7 +208,7 @@ std::optional<ObjectSnapshot> PlayerStage::CurrentPageObject(std::string_view nu
   });
 }
 
-std::optional<std::string> PlayerStage::FlashVariable(std::string_view, std::string_view) {
+std::optional<std::string> PlayerStage::ObjectVariable(std::string_view, std::string_view) {
   return std::nullopt;
 }
 
@@ -428,28 +426,6 @@ void PlayerStage::UnregisterScriptFonts() {
 std::optional<std::string> PlayerStage::ReadResource(std::string_view name) {
   std::lock_guard lock(m_resource_mutex);
   return m_player.project_container().Resource(std::string(name));
-}
-
-// --- LAN: not available in this player yet.
-
-void PlayerStage::LanSetHost(std::string_view) {
-  throw ScriptError(kLanUnavailable);
-}
-
-void PlayerStage::LanSetPort(int32_t) {
-  throw ScriptError(kLanUnavailable);
-}
-
-void PlayerStage::LanServer(bool) {
-  throw ScriptError(kLanUnavailable);
-}
-
-void PlayerStage::LanSendText(std::string_view) {
-  throw ScriptError(kLanUnavailable);
-}
-
-void PlayerStage::LanSendFile(std::string_view) {
-  throw ScriptError(kLanUnavailable);
 }
 
 }  // namespace morvane

@@ -43,7 +43,8 @@ class PlayerStage : public ScriptStage {
   std::optional<StagePoint> PageWindowOrigin(int32_t page) override;
   std::optional<StagePoint> PageClientOrigin(int32_t page) override;
   std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override;
-  std::optional<std::string> FlashVariable(std::string_view number, std::string_view name) override;
+  std::optional<std::string> ObjectVariable(std::string_view number,
+                                            std::string_view name) override;
 
   // --- ScriptStage
   void RunOnMainThread(const std::function<void()>& task) override;
@@ -70,11 +71,6 @@ class PlayerStage : public ScriptStage {
   void Tone(int32_t frequency, int32_t duration_ms) override;
   void RegisterFont(const std::string& host_path, bool add) override;
   std::optional<std::string> ReadResource(std::string_view name) override;
-  void LanSetHost(std::string_view host) override;
-  void LanSetPort(int32_t port) override;
-  void LanServer(bool active) override;
-  void LanSendText(std::string_view text) override;
-  void LanSendFile(std::string_view windows_path) override;
 
   void SetCommandLine(std::vector<std::string> command_line) {
     m_command_line = std::move(command_line);

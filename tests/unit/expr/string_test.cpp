@@ -162,7 +162,7 @@ TEST(StringExpressions, PersianNamesAndListBoxes) {
   list.list_items = std::vector<std::string>{"x", "y", "z"};
   list.list_selected = {true, false, true};
   page.objects["4"] = list;
-  page.flash_variables["4"]["score"] = "12";
+  page.object_variables["4"]["score"] = "12";
   w.stage.SetPages({page}, 1);
   EXPECT_EQ(w.evaluator->String("34(\"4\")"), "1,3,");
   EXPECT_EQ(w.evaluator->String("33(\"4\",2)"), "y");

@@ -66,6 +66,7 @@ struct ScriptWorld {
     pages[1].name = "Second";
     pages[2].name = "Third";
     stage.SetPages(pages, 2);
+    engine->SetLan(&stage);
   }
   static SessionOptions Options(const ScratchFolder& scratch, ScriptEngine::Mode mode,
                                 bool registry) {
