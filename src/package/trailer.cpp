@@ -1,5 +1,7 @@
 #include "package/trailer.h"
 
+#include "util/fd_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,29 +29,6 @@ class Fd {
  private:
   int m_fd;
 };
-
-bool PreadFully(int fd, char* out, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t got = pread(fd, out, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    out += got;
-    size -= static_cast<size_t>(got);
-    offset += static_cast<uint64_t>(got);
-  }
-  return true;
-}
-
-bool WriteFully(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t put = write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
-}
 
 // A regular file opened without blocking on FIFOs or devices, or -1.
 int OpenRegular(const std::string& path, int flags, struct stat* info) {
