@@ -10,6 +10,7 @@
 #include "util/ascii_case.h"
 #include "util/number_text.h"
 #include "util/quoted_text.h"
+#include "util/replace_all.h"
 
 namespace morvane::expr_detail {
 namespace {
@@ -65,18 +66,6 @@ bool IsTerminator(char c) {
   }
 }
 
-void ReplaceAllCaseSensitive(std::string& t, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t done = 0;
-  for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, done)) {
-    out.append(t, done, at - done);
-    out.append(to);
-    done = at + from.size();
-  }
-  out.append(t, done);
-  t = std::move(out);
-}
-
 // Commas outside quotes split the argument text; the last argument takes the
 // rest, commas and all.
 std::vector<std::string_view> SplitNumericArguments(std::string_view text, int count) {
@@ -97,7 +86,7 @@ std::vector<std::string_view> SplitNumericArguments(std::string_view text, int c
 
 std::string PrepareNumericText(std::string_view text) {
   std::string t(text);
-  ReplaceAllCaseSensitive(t, "()", "");
+  ReplaceAll(t, "()", "");
   if (t.find("#__") != std::string::npos) {
     for (const Constant& constant : kConstants)
       ReplaceOutsideQuotes(t, constant.name, constant.value);
@@ -148,7 +137,7 @@ void RunFunctionPhase(Evaluator& ev, std::string& t) {
       } else if (code == 48) {
         t = ReplaceAllIgnoreCase(t, call, value);
       } else {
-        ReplaceAllCaseSensitive(t, call, value);
+        ReplaceAll(t, call, value);
       }
       if (t.size() > kMaxExpressionText) throw EvalError();
     }

@@ -8,6 +8,7 @@
 #include "util/ascii_case.h"
 #include "util/number_text.h"
 #include "util/quoted_text.h"
+#include "util/replace_all.h"
 
 namespace morvane::expr_detail {
 namespace {
@@ -15,19 +16,6 @@ namespace {
 void ReplaceFirstIgnoreCase(std::string& text, std::string_view from, std::string_view to) {
   const size_t at = FindIgnoreCase(text, from);
   if (at != std::string::npos) text.replace(at, from.size(), to);
-}
-
-void ReplaceAll(std::string& t, std::string_view from, std::string_view to) {
-  if (t.find(from) == std::string::npos) return;
-  std::string out;
-  size_t done = 0;
-  for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, done)) {
-    out.append(t, done, at - done);
-    out.append(to);
-    done = at + from.size();
-  }
-  out.append(t, done);
-  t = std::move(out);
 }
 
 std::string_view SkipLeadingSpaces(std::string_view s) {
