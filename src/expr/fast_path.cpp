@@ -164,7 +164,7 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
       if (next_call != std::string::npos && next_call < close) return std::make_shared<Plan>();
       const std::string_view argument_text = std::string_view(t).substr(open + 1, close - open - 1);
       for (std::string_view argument :
-           SplitStringArguments(argument_text, NumericArgumentCount(code))) {
+           SplitCallArguments(argument_text, NumericArgumentCount(code))) {
         call.arguments.emplace_back(argument);
       }
       end = close + 1;
@@ -441,7 +441,7 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
                        close == std::string_view::npos ? std::string_view::npos : close - open - 1);
         }
         for (std::string_view argument :
-             SplitStringArguments(argument_text, StringArgumentCount(code))) {
+             SplitCallArguments(argument_text, StringArgumentCount(code))) {
           operand.arguments.emplace_back(argument);
         }
       }

@@ -66,22 +66,6 @@ bool IsTerminator(char c) {
   }
 }
 
-// Commas outside quotes split the argument text; the last argument takes the
-// rest, commas and all.
-std::vector<std::string_view> SplitNumericArguments(std::string_view text, int count) {
-  std::vector<std::string_view> args;
-  size_t start = 0;
-  for (int i = 1; i < count; ++i) {
-    const size_t comma = FindOutsideQuotes(text, ',', start);
-    if (comma == std::string_view::npos) break;
-    args.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  args.push_back(text.substr(std::min(start, text.size())));
-  while (static_cast<int>(args.size()) < count) args.emplace_back();
-  return args;
-}
-
 }  // namespace
 
 std::string PrepareNumericText(std::string_view text) {
@@ -127,7 +111,7 @@ void RunFunctionPhase(Evaluator& ev, std::string& t) {
         if (open == std::string::npos || open > close) throw EvalError();
         end = close + 1;
         argument_text = std::string_view(t).substr(open + 1, close - open - 1);
-        args = SplitNumericArguments(argument_text, NumericArgumentCount(code));
+        args = SplitCallArguments(argument_text, NumericArgumentCount(code));
       }
       const std::string call = t.substr(start, end - start);
       // The arguments point into t, which the call below does not touch.

@@ -62,24 +62,10 @@ std::string Operand(Evaluator& ev, std::string_view s) {
         open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
   }
   return CallStringFunction(
-      ev, *code, SplitStringArguments(argument_text, StringArgumentCount(*code)), argument_text);
+      ev, *code, SplitCallArguments(argument_text, StringArgumentCount(*code)), argument_text);
 }
 
 }  // namespace
-
-std::vector<std::string_view> SplitStringArguments(std::string_view text, int count) {
-  std::vector<std::string_view> args;
-  size_t start = 0;
-  for (int i = 1; i < count; ++i) {
-    const size_t comma = FindOutsideQuotes(text, ',', start);
-    if (comma == std::string_view::npos) break;
-    args.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  args.push_back(text.substr(std::min(start, text.size())));
-  while (static_cast<int>(args.size()) < count) args.emplace_back();
-  return args;
-}
 
 bool HasEscapeOrMarker(std::string_view text) {
   // Most texts are short, and for them one pass over the bytes costs less
