@@ -1,5 +1,6 @@
 #include "player/objects/page_objects.h"
 
+#include "package/object_layout.h"
 #include "package/path_macros.h"
 #include "player/assets/fonts.h"
 #include "player/objects/button_object.h"
@@ -49,9 +50,7 @@ const PageObject& DefaultObject(ObjectKind kind) {
 
 // The records a class reads; fewer mean a package cut short in this object.
 int FullRecords(ObjectKind kind) {
-  static constexpr std::array<int, kObjectKindCount> counts{14, 17, 15, 11, 10, 3,
-                                                            7,  10, 10, 15, 5,  17};
-  return counts[size_t(kind)];
+  return int(LayoutOf(kind).records.size());
 }
 
 // The picture's extension as the author's file name gives it; one that would
