@@ -517,7 +517,7 @@ VariableRef MakeVariableRef(char prefix, std::string_view written) {
   canonical.reserve(written.size());
   for (char c : written) {
     if (c == ' ') continue;
-    canonical.push_back(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+    canonical.push_back(AsciiToLower(c));
   }
   const size_t open = canonical.find('[');
   if (open == std::string::npos) {

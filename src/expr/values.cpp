@@ -1,6 +1,7 @@
 #include "expr/values.h"
 
 #include "expr/eval_error.h"
+#include "util/ascii_case.h"
 #include "util/number_text.h"
 
 namespace morvane {
@@ -47,7 +48,7 @@ std::optional<std::string> TValues::TryCanonicalName(std::string_view name,
   canonical.reserve(name.size());
   for (char c : name) {
     if (c == ' ') continue;
-    canonical.push_back(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+    canonical.push_back(AsciiToLower(c));
   }
   const size_t open = canonical.find('[');
   if (open == std::string::npos) return canonical;
