@@ -11,9 +11,9 @@
 #include <utility>
 #include <variant>
 
-namespace morvane {
+#include "util/json_text.h"
 
-std::string JsonString(std::string_view utf8);
+namespace morvane {
 
 class TraceLog {
  public:
