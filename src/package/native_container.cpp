@@ -15,7 +15,7 @@
 #include "util/fd_io.h"
 
 #include "package/package_writer.h"
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 

@@ -12,7 +12,7 @@
 #include "util/ascii_case.h"
 #include "util/fd_io.h"
 
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "package/trailer.h"
+#include "platform/trailer.h"
 #include "util/ascii_case.h"
 #include "util/fd_io.h"
 

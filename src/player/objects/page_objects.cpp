@@ -1,7 +1,7 @@
 #include "player/objects/page_objects.h"
 
 #include "package/object_layout.h"
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 #include "player/assets/fonts.h"
 #include "player/objects/button_object.h"
 #include "player/objects/classic_look.h"

@@ -1,9 +1,9 @@
 #include "player/shell/player.h"
 
 #include "package/package_reader.h"
-#include "package/path_macros.h"
 #include "package/source_folder.h"
-#include "package/trailer.h"
+#include "platform/path_macros.h"
+#include "platform/trailer.h"
 #include "player/shell/databases.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"

@@ -1,4 +1,4 @@
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 #include "util/fd_io.h"
 
