@@ -1,10 +1,10 @@
 #include "player/shell/player.h"
 
+#include "package/databases.h"
 #include "package/package_reader.h"
 #include "package/source_folder.h"
 #include "platform/path_macros.h"
 #include "platform/trailer.h"
-#include "player/shell/databases.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
 #include "player/shell/hints.h"
