@@ -1,6 +1,6 @@
 #include "player/assets/background.h"
 
-#include "player/objects/metafile_reader.h"
+#include "player/assets/metafile_reader.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,6 +1,6 @@
-#include "player/objects/picture_reader.h"
+#include "player/assets/picture_reader.h"
 
-#include "player/objects/metafile_reader.h"
+#include "player/assets/metafile_reader.h"
 
 #include <QBuffer>
 #include <QImageReader>
