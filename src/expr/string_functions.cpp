@@ -16,6 +16,7 @@
 #include "platform/trailer.h"
 #include "util/ascii_case.h"
 #include "util/number_text.h"
+#include "util/text_lines.h"
 
 namespace morvane::expr_detail {
 namespace {
@@ -350,18 +351,8 @@ std::optional<std::string> ReadFileBytes(Environment& env, std::string_view wind
 }
 
 std::vector<std::string> SplitTextLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    const size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(bytes.substr(start));
-      break;
-    }
-    lines.emplace_back(bytes.substr(start, end - start));
-    start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
-  }
-  return lines;
+  const std::vector<std::string_view> lines = LinesOf(bytes);
+  return {lines.begin(), lines.end()};
 }
 
 void ThrowCannotOpen(std::string_view windows_path) {

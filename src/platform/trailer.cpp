@@ -1,6 +1,7 @@
 #include "platform/trailer.h"
 
 #include "util/fd_io.h"
+#include "util/text_lines.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,20 +101,9 @@ bool AppendTrailerFile(const std::string& path, std::string_view payload) {
 }
 
 std::vector<std::string> StartupOptionLines(std::string_view payload) {
-  std::vector<std::string> lines;
-  if (payload.empty()) return lines;
-  const std::string_view text = payload.substr(1);
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines.emplace_back(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
-      ++end;
-    }
-    start = end + 1;
-  }
-  return lines;
+  if (payload.empty()) return {};
+  const std::vector<std::string_view> lines = LinesOf(payload.substr(1));
+  return {lines.begin(), lines.end()};
 }
 
 bool WantsLoadingWindow(std::string_view payload) {
