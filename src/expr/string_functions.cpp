@@ -15,6 +15,7 @@
 #include "platform/system_info.h"
 #include "platform/trailer.h"
 #include "util/ascii_case.h"
+#include "util/fd_io.h"
 #include "util/number_text.h"
 #include "util/text_lines.h"
 
@@ -337,13 +338,7 @@ std::optional<std::string> ReadFileBytes(Environment& env, std::string_view wind
   std::optional<std::string> bytes;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileBytes) {
     std::string data(static_cast<size_t>(info.st_size), '\0');
-    size_t got = 0;
-    while (got < data.size()) {
-      const ssize_t n = read(fd, data.data() + got, data.size() - got);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    data.resize(got);
+    data.resize(PreadUpTo(fd, data.data(), data.size(), 0));
     bytes = std::move(data);
   }
   close(fd);
