@@ -9,7 +9,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "player/objects/metafile_reader.h"
+#include "player/assets/metafile_reader.h"
 
 // Fontconfig keeps the patterns of every face it was asked for beyond their
 // last reference; text records with arbitrary face names show that as leaks

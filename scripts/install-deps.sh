@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev libyaml-cpp-dev libsqlite3-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev nettle-dev
   # the player: Qt 6 Widgets, image readers, and fonts with the metrics of
   # the Windows fonts projects name
   qt6-base-dev qt6-image-formats-plugins

@@ -10,6 +10,7 @@
 #include "expr/eval_error.h"
 #include "expr/eval_limits.h"
 #include "util/number_text.h"
+#include "util/replace_all.h"
 
 namespace morvane {
 namespace {
@@ -47,19 +48,6 @@ long double ReadOrFail(std::string_view part) {
 std::string Text(long double value) {
   if (!std::isfinite(value)) throw EvalError();
   return FloatToText(static_cast<double>(value));
-}
-
-void ReplaceAll(std::string& t, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t done = 0;
-  for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, done)) {
-    out.append(t, done, at - done);
-    out.append(to);
-    done = at + from.size();
-  }
-  if (done == 0) return;
-  out.append(t, done);
-  t = std::move(out);
 }
 
 long double Apply(char op, long double a, long double b) {

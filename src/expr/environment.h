@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "expr/stage.h"
-#include "package/path_macros.h"
 #include "platform/drive_table.h"
 #include "platform/ini_file.h"
+#include "platform/path_macros.h"
 #include "platform/registry_store.h"
 
 namespace morvane {

@@ -51,10 +51,6 @@ int StringArgumentCount(int code);
 std::string CallStringFunction(Evaluator& ev, int code, const std::vector<std::string_view>& args,
                                std::string_view whole_argument_text);
 
-// Splits a string function's argument text for `count` arguments: commas
-// outside quotes, the last argument taking the rest.
-std::vector<std::string_view> SplitStringArguments(std::string_view text, int count);
-
 // The result step of every string evaluation: folder macros when the text
 // begins with "[", then the \q and \br escapes.
 std::string ResultStep(Environment& env, std::string text);

@@ -164,7 +164,7 @@ std::shared_ptr<const Plan> CompileNumeric(std::string_view text) {
       if (next_call != std::string::npos && next_call < close) return std::make_shared<Plan>();
       const std::string_view argument_text = std::string_view(t).substr(open + 1, close - open - 1);
       for (std::string_view argument :
-           SplitStringArguments(argument_text, NumericArgumentCount(code))) {
+           SplitCallArguments(argument_text, NumericArgumentCount(code))) {
         call.arguments.emplace_back(argument);
       }
       end = close + 1;
@@ -441,7 +441,7 @@ std::shared_ptr<const StringPlan> CompileString(std::string_view text) {
                        close == std::string_view::npos ? std::string_view::npos : close - open - 1);
         }
         for (std::string_view argument :
-             SplitStringArguments(argument_text, StringArgumentCount(code))) {
+             SplitCallArguments(argument_text, StringArgumentCount(code))) {
           operand.arguments.emplace_back(argument);
         }
       }
@@ -513,23 +513,11 @@ std::unique_ptr<Evaluator::FastCache> MakeFastCache() {
 VariableRef MakeVariableRef(char prefix, std::string_view written) {
   VariableRef ref;
   ref.prefix = prefix;
-  std::string canonical;
-  canonical.reserve(written.size());
-  for (char c : written) {
-    if (c == ' ') continue;
-    canonical.push_back(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
-  }
-  const size_t open = canonical.find('[');
-  if (open == std::string::npos) {
-    ref.name = std::move(canonical);
-    return ref;
-  }
-  // As the store takes a name apart: the last character closes the index,
-  // whatever it is.
+  WrittenName parts = SplitWrittenName(written);
+  ref.name = std::move(parts.name);
+  if (!parts.indexed) return ref;
   ref.indexed = true;
-  const size_t after = canonical.size() - open - 1;
-  ref.index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
-  ref.name = canonical.substr(0, open);
+  ref.index_text = std::move(parts.index_text);
   const std::string_view index = ref.index_text;
   if (index.size() >= 2 && index[0] == '#' && index.substr(1, 2) != "__" &&
       std::all_of(index.begin() + 1, index.end(), IsNameCharacter)) {

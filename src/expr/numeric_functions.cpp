@@ -9,7 +9,7 @@
 #include "expr/eval_error.h"
 #include "expr/eval_internal.h"
 #include "expr/far_date.h"
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 #include "platform/system_info.h"
 #include "util/ascii_case.h"
 #include "util/number_text.h"

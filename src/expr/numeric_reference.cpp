@@ -10,6 +10,7 @@
 #include "util/ascii_case.h"
 #include "util/number_text.h"
 #include "util/quoted_text.h"
+#include "util/replace_all.h"
 
 namespace morvane::expr_detail {
 namespace {
@@ -65,39 +66,11 @@ bool IsTerminator(char c) {
   }
 }
 
-void ReplaceAllCaseSensitive(std::string& t, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t done = 0;
-  for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, done)) {
-    out.append(t, done, at - done);
-    out.append(to);
-    done = at + from.size();
-  }
-  out.append(t, done);
-  t = std::move(out);
-}
-
-// Commas outside quotes split the argument text; the last argument takes the
-// rest, commas and all.
-std::vector<std::string_view> SplitNumericArguments(std::string_view text, int count) {
-  std::vector<std::string_view> args;
-  size_t start = 0;
-  for (int i = 1; i < count; ++i) {
-    const size_t comma = FindOutsideQuotes(text, ',', start);
-    if (comma == std::string_view::npos) break;
-    args.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  args.push_back(text.substr(std::min(start, text.size())));
-  while (static_cast<int>(args.size()) < count) args.emplace_back();
-  return args;
-}
-
 }  // namespace
 
 std::string PrepareNumericText(std::string_view text) {
   std::string t(text);
-  ReplaceAllCaseSensitive(t, "()", "");
+  ReplaceAll(t, "()", "");
   if (t.find("#__") != std::string::npos) {
     for (const Constant& constant : kConstants)
       ReplaceOutsideQuotes(t, constant.name, constant.value);
@@ -138,7 +111,7 @@ void RunFunctionPhase(Evaluator& ev, std::string& t) {
         if (open == std::string::npos || open > close) throw EvalError();
         end = close + 1;
         argument_text = std::string_view(t).substr(open + 1, close - open - 1);
-        args = SplitNumericArguments(argument_text, NumericArgumentCount(code));
+        args = SplitCallArguments(argument_text, NumericArgumentCount(code));
       }
       const std::string call = t.substr(start, end - start);
       // The arguments point into t, which the call below does not touch.
@@ -148,7 +121,7 @@ void RunFunctionPhase(Evaluator& ev, std::string& t) {
       } else if (code == 48) {
         t = ReplaceAllIgnoreCase(t, call, value);
       } else {
-        ReplaceAllCaseSensitive(t, call, value);
+        ReplaceAll(t, call, value);
       }
       if (t.size() > kMaxExpressionText) throw EvalError();
     }

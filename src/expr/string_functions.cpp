@@ -10,12 +10,14 @@
 #include "expr/eval_error.h"
 #include "expr/eval_internal.h"
 #include "expr/far_date.h"
-#include "package/path_macros.h"
-#include "package/trailer.h"
 #include "platform/md5.h"
+#include "platform/path_macros.h"
 #include "platform/system_info.h"
+#include "platform/trailer.h"
 #include "util/ascii_case.h"
+#include "util/fd_io.h"
 #include "util/number_text.h"
+#include "util/text_lines.h"
 
 namespace morvane::expr_detail {
 namespace {
@@ -336,13 +338,7 @@ std::optional<std::string> ReadFileBytes(Environment& env, std::string_view wind
   std::optional<std::string> bytes;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileBytes) {
     std::string data(static_cast<size_t>(info.st_size), '\0');
-    size_t got = 0;
-    while (got < data.size()) {
-      const ssize_t n = read(fd, data.data() + got, data.size() - got);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    data.resize(got);
+    data.resize(PreadUpTo(fd, data.data(), data.size(), 0));
     bytes = std::move(data);
   }
   close(fd);
@@ -350,18 +346,8 @@ std::optional<std::string> ReadFileBytes(Environment& env, std::string_view wind
 }
 
 std::vector<std::string> SplitTextLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    const size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(bytes.substr(start));
-      break;
-    }
-    lines.emplace_back(bytes.substr(start, end - start));
-    start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
-  }
-  return lines;
+  const std::vector<std::string_view> lines = LinesOf(bytes);
+  return {lines.begin(), lines.end()};
 }
 
 void ThrowCannotOpen(std::string_view windows_path) {

@@ -8,6 +8,7 @@
 #include "util/ascii_case.h"
 #include "util/number_text.h"
 #include "util/quoted_text.h"
+#include "util/replace_all.h"
 
 namespace morvane::expr_detail {
 namespace {
@@ -15,19 +16,6 @@ namespace {
 void ReplaceFirstIgnoreCase(std::string& text, std::string_view from, std::string_view to) {
   const size_t at = FindIgnoreCase(text, from);
   if (at != std::string::npos) text.replace(at, from.size(), to);
-}
-
-void ReplaceAll(std::string& t, std::string_view from, std::string_view to) {
-  if (t.find(from) == std::string::npos) return;
-  std::string out;
-  size_t done = 0;
-  for (size_t at = t.find(from); at != std::string::npos; at = t.find(from, done)) {
-    out.append(t, done, at - done);
-    out.append(to);
-    done = at + from.size();
-  }
-  out.append(t, done);
-  t = std::move(out);
 }
 
 std::string_view SkipLeadingSpaces(std::string_view s) {
@@ -74,24 +62,10 @@ std::string Operand(Evaluator& ev, std::string_view s) {
         open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
   }
   return CallStringFunction(
-      ev, *code, SplitStringArguments(argument_text, StringArgumentCount(*code)), argument_text);
+      ev, *code, SplitCallArguments(argument_text, StringArgumentCount(*code)), argument_text);
 }
 
 }  // namespace
-
-std::vector<std::string_view> SplitStringArguments(std::string_view text, int count) {
-  std::vector<std::string_view> args;
-  size_t start = 0;
-  for (int i = 1; i < count; ++i) {
-    const size_t comma = FindOutsideQuotes(text, ',', start);
-    if (comma == std::string_view::npos) break;
-    args.push_back(text.substr(start, comma - start));
-    start = comma + 1;
-  }
-  args.push_back(text.substr(std::min(start, text.size())));
-  while (static_cast<int>(args.size()) < count) args.emplace_back();
-  return args;
-}
 
 bool HasEscapeOrMarker(std::string_view text) {
   // Most texts are short, and for them one pass over the bytes costs less

@@ -1,6 +1,7 @@
 #include "expr/values.h"
 
 #include "expr/eval_error.h"
+#include "util/ascii_case.h"
 #include "util/number_text.h"
 
 namespace morvane {
@@ -41,27 +42,35 @@ std::string TValues::CanonicalName(std::string_view name, IndexEvaluator* evalua
   return std::move(*canonical);
 }
 
-std::optional<std::string> TValues::TryCanonicalName(std::string_view name,
-                                                     IndexEvaluator* evaluator) const {
-  std::string canonical;
-  canonical.reserve(name.size());
-  for (char c : name) {
+WrittenName SplitWrittenName(std::string_view written) {
+  WrittenName parts;
+  std::string& canonical = parts.name;
+  canonical.reserve(written.size());
+  for (char c : written) {
     if (c == ' ') continue;
-    canonical.push_back(c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c);
+    canonical.push_back(AsciiToLower(c));
   }
   const size_t open = canonical.find('[');
-  if (open == std::string::npos) return canonical;
-  // The last character is taken for the closing bracket, whatever it is.
+  if (open == std::string::npos) return parts;
+  parts.indexed = true;
   const size_t after = canonical.size() - open - 1;
-  const std::string index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
+  parts.index_text = canonical.substr(open + 1, after > 0 ? after - 1 : 0);
+  canonical.resize(open);
+  return parts;
+}
+
+std::optional<std::string> TValues::TryCanonicalName(std::string_view name,
+                                                     IndexEvaluator* evaluator) const {
+  WrittenName parts = SplitWrittenName(name);
+  if (!parts.indexed) return std::move(parts.name);
   IndexEvaluator* use = evaluator ? evaluator : GetIndexEvaluator();
   // Before any evaluator exists only plain numbers can be indexes.
   const std::optional<double> value =
-      use ? use->TryEvaluateIndex(index_text) : TextToFloat(index_text);
+      use ? use->TryEvaluateIndex(parts.index_text) : TextToFloat(parts.index_text);
   if (!value) return std::nullopt;
   const std::optional<int64_t> index = RoundHalfEven(*value);
   if (!index) return std::nullopt;
-  canonical.resize(open);
+  std::string canonical = std::move(parts.name);
   canonical += '[';
   canonical += std::to_string(*index);
   canonical += ']';

@@ -33,6 +33,17 @@ class IndexEvaluator {
   virtual std::optional<double> TryEvaluateIndex(std::string_view text);
 };
 
+// A name as written, taken apart as the store takes it: spaces dropped and
+// ASCII letters lowered; from the first "[" on, an index whose text ends one
+// character before the end, the last character being taken for the closing
+// bracket whatever it is.
+struct WrittenName {
+  std::string name;  // without the index
+  bool indexed = false;
+  std::string index_text;  // the index unevaluated, lowered
+};
+WrittenName SplitWrittenName(std::string_view written);
+
 class TValues {
  public:
   enum class Kind { kNumber, kString, kBoolean };

@@ -8,12 +8,14 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <set>
 
 #include "util/ascii_case.h"
+#include "util/fd_io.h"
 
 #include "package/package_writer.h"
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 
@@ -132,15 +134,8 @@ class FileSource : public Source {
   int Fd() const { return m_fd; }
 
   bool Read(uint64_t offset, uint64_t size, char* out) const override {
-    while (size > 0) {
-      const ssize_t got = pread(m_fd, out, size, static_cast<off_t>(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      out += got;
-      size -= static_cast<uint64_t>(got);
-      offset += static_cast<uint64_t>(got);
-    }
-    return true;
+    return size <= std::numeric_limits<size_t>::max() &&
+           PreadFully(m_fd, out, static_cast<size_t>(size), offset);
   }
 
  private:
@@ -346,24 +341,14 @@ void WriteNativeExecutable(const std::string& player_binary_path,
     unlink(temp_path.c_str());
     return WriteError(what + ": " + reason);
   };
-  const auto write_all = [out](const char* data, size_t size) {
-    while (size > 0) {
-      const ssize_t put = write(out, data, size);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      data += put;
-      size -= static_cast<size_t>(put);
-    }
-    return true;
-  };
   std::string buffer(1 << 20, '\0');
   for (uint64_t done = 0; done < player_size;) {
     const uint64_t chunk = std::min<uint64_t>(buffer.size(), player_size - done);
     if (!player->Read(done, chunk, buffer.data())) throw fail(player_binary_path, "read failed");
-    if (!write_all(buffer.data(), chunk)) throw fail(out_path, std::strerror(errno));
+    if (!WriteFully(out, buffer.data(), chunk)) throw fail(out_path, std::strerror(errno));
     done += chunk;
   }
-  if (!write_all(tail.data(), tail.size())) throw fail(out_path, std::strerror(errno));
+  if (!WriteFully(out, tail.data(), tail.size())) throw fail(out_path, std::strerror(errno));
   if (fchmod(out, player->Mode() & 0777) != 0) throw fail(out_path, std::strerror(errno));
   if (close(out) != 0) {
     const std::string reason = std::strerror(errno);

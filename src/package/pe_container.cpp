@@ -10,8 +10,9 @@
 #include <cstring>
 
 #include "util/ascii_case.h"
+#include "util/fd_io.h"
 
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 
@@ -190,14 +191,7 @@ std::unique_ptr<PeContainer> PeContainer::Open(const std::string& path) {
     bytes = std::string_view(static_cast<const char*>(address), size);
   } else {
     auto buffer = std::make_shared<std::string>(size, '\0');
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t got = pread(fd, buffer->data() + done, size - done, static_cast<off_t>(done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      done += static_cast<size_t>(got);
-    }
-    buffer->resize(done);
+    buffer->resize(PreadUpTo(fd, buffer->data(), size, 0));
     bytes = *buffer;
     owner = std::move(buffer);
   }

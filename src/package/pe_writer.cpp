@@ -8,7 +8,7 @@
 #include "util/ascii_case.h"
 
 #include "package/package_writer.h"
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 

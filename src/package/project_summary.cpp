@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "package/source_folder.h"
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 namespace {

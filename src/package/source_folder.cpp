@@ -162,7 +162,7 @@ std::optional<std::string> PictureExtension(std::string_view picture_name) {
   std::string ext(picture_name.substr(dot + 1));
   if (ext.empty() || ext.size() > 5) return std::nullopt;
   for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    c = AsciiToLower(c);
     if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return std::nullopt;
   }
   return ext;

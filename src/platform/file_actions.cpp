@@ -10,8 +10,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "package/trailer.h"
+#include "platform/trailer.h"
 #include "util/ascii_case.h"
+#include "util/fd_io.h"
 
 namespace morvane {
 namespace {
@@ -21,27 +22,9 @@ bool Exists(const std::string& host) {
   return lstat(host.c_str(), &info) == 0;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool ReadAt(int fd, uint64_t offset, size_t size, std::string& out) {
   out.assign(size, '\0');
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = pread(fd, out.data() + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return PreadFully(fd, out.data(), size, offset);
 }
 
 bool HasKeyword(std::string_view lowered, std::string_view keyword) {
@@ -90,7 +73,7 @@ void WriteWholeFile(const DriveTable& drives, std::string_view path, std::string
   if (!host) fail(ENOENT);
   const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) fail(errno);
-  const bool written = WriteAll(fd, bytes);
+  const bool written = WriteFully(fd, bytes.data(), bytes.size());
   const int error = errno;
   if (close(fd) != 0 || !written) fail(written ? errno : error);
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/file_actions.h"
+#include "util/fd_io.h"
 
 namespace morvane {
 namespace {
@@ -24,15 +25,9 @@ struct Sink {
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   Sink& sink = *static_cast<Sink*>(user);
   const size_t total = size * count;
-  size_t done = 0;
-  while (done < total) {
-    const ssize_t n = write(sink.fd, data + done, total - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      sink.failed = true;
-      return 0;  // makes the transfer fail with a write error
-    }
-    done += static_cast<size_t>(n);
+  if (!WriteFully(sink.fd, data, total)) {
+    sink.failed = true;
+    return 0;  // makes the transfer fail with a write error
   }
   return total;
 }

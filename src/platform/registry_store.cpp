@@ -196,26 +196,24 @@ bool RegistryStore::DeleteKey(std::string_view root, std::string_view path) {
   return true;
 }
 
-std::vector<std::string> RegistryStore::SubKeys(std::string_view root, std::string_view path) {
+std::vector<std::string> RegistryStore::NamesOfKey(std::string_view root, std::string_view path,
+                                                   const char* select) {
   std::lock_guard lock(m_mutex);
   std::vector<std::string> names;
   const std::optional<int64_t> id = FindKey(root, path);
   if (!id) return names;
-  Statement list(m_db, "SELECT name FROM keys WHERE parent = ? ORDER BY id");
+  Statement list(m_db, select);
   list.Bind(1, *id);
   while (list.Step()) names.push_back(list.Text(0));
   return names;
 }
 
+std::vector<std::string> RegistryStore::SubKeys(std::string_view root, std::string_view path) {
+  return NamesOfKey(root, path, "SELECT name FROM keys WHERE parent = ? ORDER BY id");
+}
+
 std::vector<std::string> RegistryStore::ValueNames(std::string_view root, std::string_view path) {
-  std::lock_guard lock(m_mutex);
-  std::vector<std::string> names;
-  const std::optional<int64_t> id = FindKey(root, path);
-  if (!id) return names;
-  Statement list(m_db, "SELECT name FROM vals WHERE key = ? ORDER BY seq");
-  list.Bind(1, *id);
-  while (list.Step()) names.push_back(list.Text(0));
-  return names;
+  return NamesOfKey(root, path, "SELECT name FROM vals WHERE key = ? ORDER BY seq");
 }
 
 std::optional<RegistryValue> RegistryStore::GetValue(std::string_view root, std::string_view path,

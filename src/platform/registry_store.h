@@ -62,6 +62,10 @@ class RegistryStore {
  private:
   std::optional<int64_t> FindKey(std::string_view root, std::string_view path);
   std::optional<int64_t> MakeKey(std::string_view root, std::string_view path);
+  // The names `select` lists for the key's id, in its order; none for a
+  // missing key.
+  std::vector<std::string> NamesOfKey(std::string_view root, std::string_view path,
+                                      const char* select);
   void Exec(const char* sql);
 
   std::mutex m_mutex;  // one connection, used by one thread at a time

@@ -5,7 +5,7 @@
 
 #include "expr/eval_error.h"
 #include "expr/evaluator.h"
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 #include "util/ascii_case.h"
 #include "util/colour_string.h"
 #include "util/int_text.h"

@@ -6,9 +6,9 @@
 #include <initializer_list>
 
 #include "expr/eval_error.h"
-#include "package/path_macros.h"
 #include "platform/file_actions.h"
 #include "platform/ini_file.h"
+#include "platform/path_macros.h"
 #include "platform/program_opener.h"
 #include "script/script_engine.h"
 #include "util/ascii_case.h"

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "util/number_text.h"
+#include "util/text_lines.h"
 
 namespace morvane {
 namespace {
@@ -248,16 +249,7 @@ std::optional<int32_t> ParseActionCode(std::string_view code_text) {
 }
 
 std::vector<std::string_view> SplitScriptLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
+  return LinesOf(text);
 }
 
 std::shared_ptr<const ScriptProgram> ParseScript(std::string_view text) {

@@ -19,22 +19,6 @@ std::string FontText(const FontChoice& font) {
   return text;
 }
 
-int32_t message_box::DefaultResult(int32_t flags) {
-  switch (flags & 0x0F) {
-    case kAbortRetryIgnore:
-      return kResultAbort;
-    case kYesNoCancel:
-    case kYesNo:
-      return kResultYes;
-    case kRetryCancel:
-      return kResultRetry;
-    case kCancelTryContinue:
-      return kResultCancel;
-    default:
-      return kResultOk;
-  }
-}
-
 void ScriptStage::Sleep(int32_t milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -22,29 +22,11 @@
 #include "platform/drive_table.h"
 #include "script/action_arguments.h"
 #include "script/compat_recorder.h"
+#include "script/message_box.h"
 
 namespace morvane {
 
 class Evaluator;
-
-// Message-box flags and results, numbered as the platform numbers them.
-namespace message_box {
-inline constexpr int32_t kOk = 0x00;
-inline constexpr int32_t kOkCancel = 0x01;
-inline constexpr int32_t kAbortRetryIgnore = 0x02;
-inline constexpr int32_t kYesNoCancel = 0x03;
-inline constexpr int32_t kYesNo = 0x04;
-inline constexpr int32_t kRetryCancel = 0x05;
-inline constexpr int32_t kCancelTryContinue = 0x06;
-inline constexpr int32_t kIconExclamation = 0x30;
-inline constexpr int32_t kResultOk = 1;
-inline constexpr int32_t kResultCancel = 2;
-inline constexpr int32_t kResultAbort = 3;
-inline constexpr int32_t kResultRetry = 4;
-inline constexpr int32_t kResultYes = 6;
-// The result of the first button of the button set in `flags`.
-int32_t DefaultResult(int32_t flags);
-}  // namespace message_box
 
 // Commands on the script's window (6, 7, 8, 16, 24) and the application (17, 18).
 enum class WindowCommand { kClose, kHide, kShow, kMaximize, kRepaint, kMinimizeApp, kRestoreApp };

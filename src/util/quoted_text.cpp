@@ -1,5 +1,6 @@
 #include "util/quoted_text.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace morvane {
@@ -84,6 +85,20 @@ ActionLineParts SplitActionLine(std::string_view line) {
     parts.arguments[piece] = line.substr(piece_start, i - piece_start);
   if (i < line.size()) parts.tail = line.substr(i + 1);
   return parts;
+}
+
+std::vector<std::string_view> SplitCallArguments(std::string_view text, int count) {
+  std::vector<std::string_view> args;
+  size_t start = 0;
+  for (int i = 1; i < count; ++i) {
+    const size_t comma = FindOutsideQuotes(text, ',', start);
+    if (comma == std::string_view::npos) break;
+    args.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+  args.push_back(text.substr(std::min(start, text.size())));
+  while (static_cast<int>(args.size()) < count) args.emplace_back();
+  return args;
 }
 
 ActionArguments SplitActionArguments(std::string_view line) {

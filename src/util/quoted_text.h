@@ -8,6 +8,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvane {
 
@@ -27,6 +28,12 @@ size_t FindOutsideQuotesAndParens(std::string_view text, char c, size_t from = 0
 
 // How many times `c` stands outside quotes.
 size_t CountOutsideQuotes(std::string_view text, char c);
+
+// The argument text of a function call split for `count` arguments at commas
+// outside quotes; the last argument takes the rest, commas and all. Missing
+// arguments are empty; there are always `count` pieces (one when `count` is
+// below 1).
+std::vector<std::string_view> SplitCallArguments(std::string_view text, int count);
 
 constexpr size_t kActionArgumentCount = 5;
 using ActionArguments = std::array<std::string, kActionArgumentCount>;

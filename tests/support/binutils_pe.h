@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane::test {
 

@@ -27,6 +27,7 @@
 #include "script/session.h"
 #include "util/code_page.h"
 #include "util/int_text.h"
+#include "util/json_text.h"
 #include "util/number_text.h"
 
 namespace {
@@ -143,59 +144,27 @@ void Assign(TValues& values, std::string_view assignment) {
   }
 }
 
-std::string JsonText(std::string_view text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04x", c);
-          out += escape;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-  }
-  return out + "\"";
-}
-
 // {"numbers": {name: "number text"}, "strings": {...}, "booleans": {...}}, in
 // UTF-8, names canonical.
 std::string DumpVariables(TValues& values, int code_page) {
   std::string out = "{\n  \"numbers\": {";
   const char* separator = "";
   for (const auto& [name, value] : values.Numbers()) {
-    out += separator + std::string("\n    ") + JsonText(ToUtf8(name, code_page)) + ": " +
-           JsonText(FloatToText(value));
+    out += separator + std::string("\n    ") + JsonString(ToUtf8(name, code_page)) + ": " +
+           JsonString(FloatToText(value));
     separator = ",";
   }
   out += "\n  },\n  \"strings\": {";
   separator = "";
   for (const auto& [name, value] : values.Strings()) {
-    out += separator + std::string("\n    ") + JsonText(ToUtf8(name, code_page)) + ": " +
-           JsonText(ToUtf8(value, code_page));
+    out += separator + std::string("\n    ") + JsonString(ToUtf8(name, code_page)) + ": " +
+           JsonString(ToUtf8(value, code_page));
     separator = ",";
   }
   out += "\n  },\n  \"booleans\": {";
   separator = "";
   for (const auto& [name, value] : values.Booleans()) {
-    out += separator + std::string("\n    ") + JsonText(ToUtf8(name, code_page)) + ": " +
+    out += separator + std::string("\n    ") + JsonString(ToUtf8(name, code_page)) + ": " +
            (value ? "true" : "false");
     separator = ",";
   }

@@ -1,10 +1,6 @@
 #include "player/assets/background.h"
 
-#include "player/objects/metafile_reader.h"
-
-#include <QBuffer>
-#include <QByteArray>
-#include <QImageReader>
+#include "player/assets/picture_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -165,22 +161,7 @@ void Emboss(QImage& image) {
 }  // namespace
 
 QImage DecodeBackground(std::string_view bytes) {
-  QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
-  auto read = [&data](const char* format) {
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(512);  // megabytes: a hostile header cannot exhaust memory
-    return reader.read();
-  };
-  for (const char* format : {"jpeg", "bmp", "png", "gif"}) {
-    QImage image = read(format);
-    if (!image.isNull()) return image;
-  }
-  QImage metafile = ReadMetafile(bytes);
-  if (!metafile.isNull()) return metafile;
-  return read("ico");
+  return ReadPicture(bytes).image;
 }
 
 BackgroundFilters FiltersOfPage(const Page& page) {

@@ -15,8 +15,8 @@
 
 namespace morvane {
 
-// Tries the readers in the order JPEG, BMP, PNG, GIF, Windows metafile (WMF
-// or EMF), then icon; a null image when none understands the bytes.
+// The first frame of the picture as ReadPicture reads it, with its limits on
+// hostile input; a null image when no reader understands the bytes.
 QImage DecodeBackground(std::string_view bytes);
 
 // The adjustments and filters of a background, as the page record and the

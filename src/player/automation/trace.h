@@ -3,8 +3,6 @@
 // The trace file: one JSON object per line, written as things happen so that
 // a trace survives a crash up to its last event. Safe from any thread.
 
-#include "util/json_text.h"
-
 #include <cstdio>
 #include <initializer_list>
 #include <mutex>
@@ -12,6 +10,8 @@
 #include <string_view>
 #include <utility>
 #include <variant>
+
+#include "util/json_text.h"
 
 namespace morvane {
 

@@ -1,11 +1,11 @@
 // The image row: pictures from their records, the template, images made by
 // scripts, and the actions on images.
 
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/image_object.h"
 #include "player/objects/object_class.h"
-#include "player/objects/picture_reader.h"
+#include "player/assets/picture_reader.h"
 #include "player/shell/player.h"
 
 #include <cstdio>

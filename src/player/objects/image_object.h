@@ -5,8 +5,8 @@
 // animated GIF plays (for ever or once) and can be paused, resumed, stopped
 // and restarted.
 
+#include "player/assets/picture_reader.h"
 #include "player/objects/page_object.h"
-#include "player/objects/picture_reader.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,6 +1,7 @@
 #include "player/objects/list_box_object.h"
 
 #include "player/assets/fonts.h"
+#include "util/text_lines.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -63,16 +64,8 @@ class ItemDrawing : public QStyledItemDelegate {
 }  // namespace
 
 std::vector<std::string> SplitLines(std::string_view raw) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\r' && raw[i] != '\n') continue;
-    lines.emplace_back(raw.substr(start, i - start));
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < raw.size()) lines.emplace_back(raw.substr(start));
-  return lines;
+  const std::vector<std::string_view> lines = LinesOf(raw);
+  return {lines.begin(), lines.end()};
 }
 
 TQMListBox::TQMListBox(const PageObject& model, QWidget* owner)

@@ -2,10 +2,10 @@
 // movies, web browsers and plug-in windows. They are built with every
 // property and companion the package gives them and stay inert.
 
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/object_class.h"
-#include "player/objects/picture_reader.h"
+#include "player/assets/picture_reader.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
 

@@ -1,5 +1,6 @@
 #include "player/objects/page_objects.h"
 
+#include "package/object_layout.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/object_class.h"
 #include "player/objects/shape_object.h"
@@ -21,15 +22,9 @@
 namespace morvane {
 namespace {
 
-std::string Lower(std::string_view s) {
-  return AsciiLower(s);
-}
-
 // The records a class reads; fewer mean a package cut short in this object.
 int FullRecords(ObjectKind kind) {
-  static constexpr std::array<int, kObjectKindCount> counts{14, 17, 15, 11, 10, 3,
-                                                            7,  10, 10, 15, 5,  17};
-  return counts[size_t(kind)];
+  return int(LayoutOf(kind).records.size());
 }
 
 bool BuiltWithPage(ObjectKind kind) {
@@ -66,27 +61,27 @@ PageObjects::~PageObjects() {
 }
 
 void PageObjects::Register(QObject& component, std::string_view name) {
-  if (m_waiting) m_named_while_waiting.insert(Lower(name));
+  if (m_waiting) m_named_while_waiting.insert(AsciiLower(name));
   NameComponent(component, name);
-  m_by_name[Lower(name)] = &component;
+  m_by_name[AsciiLower(name)] = &component;
 }
 
 void PageObjects::Name(QObject& component, std::string_view name) {
   NameComponent(component, name);
-  std::string key = Lower(name);
+  std::string key = AsciiLower(name);
   if (!m_named_while_waiting.contains(key)) m_by_name[key] = &component;
 }
 
 void PageObjects::AddObject(PageObjectItem& item, std::string_view number) {
   Register(*item.AsObject(), "OBJ" + std::string(number));
   m_objects.push_back(&item);
-  m_by_number[Lower(number)] = &item;
+  m_by_number[AsciiLower(number)] = &item;
 }
 
 void PageObjects::Forget(std::string_view name) {
   // A waiting page would bring a forgotten early object back when it builds.
   EnsureBuilt();
-  auto it = m_by_name.find(Lower(name));
+  auto it = m_by_name.find(AsciiLower(name));
   if (it == m_by_name.end()) return;
   QObject* component = it->second;
   m_by_name.erase(it);
@@ -100,14 +95,14 @@ void PageObjects::Forget(std::string_view name) {
 }
 
 QObject* PageObjects::FindComponent(std::string_view name) const {
-  if (m_waiting && m_waiting_names.contains(Lower(name))) EnsureBuilt();
-  auto it = m_by_name.find(Lower(name));
+  if (m_waiting && m_waiting_names.contains(AsciiLower(name))) EnsureBuilt();
+  auto it = m_by_name.find(AsciiLower(name));
   return it == m_by_name.end() ? nullptr : it->second;
 }
 
 PageObjectItem* PageObjects::FindObject(std::string_view number) const {
-  if (m_waiting && m_waiting_names.contains("obj" + Lower(number))) EnsureBuilt();
-  auto it = m_by_number.find(Lower(number));
+  if (m_waiting && m_waiting_names.contains("obj" + AsciiLower(number))) EnsureBuilt();
+  auto it = m_by_number.find(AsciiLower(number));
   return it == m_by_number.end() ? nullptr : it->second;
 }
 
@@ -119,7 +114,7 @@ void PageObjects::Build(const Page& page) {
   for (size_t i = 0; i < page.objects.size(); ++i) {
     const PageObject& o = page.objects[i];
     if (!BuiltWithPage(o.kind)) {
-      const std::string n = Lower(o.name);
+      const std::string n = AsciiLower(o.name);
       m_waiting_names.insert("obj" + n);
       for (const std::string& prefix : ClassOf(o.kind).companions)
         m_waiting_names.insert(AsciiLower(prefix) + n);
@@ -162,8 +157,8 @@ void PageObjects::BuildWaiting() {
       // Named again in package order, so a later object of the same name wins
       // as it did when everything was built at once.
       Name(*early->AsObject(), "OBJ" + o.name);
-      if (!m_named_while_waiting.contains("obj" + Lower(o.name)))
-        m_by_number[Lower(o.name)] = early;
+      if (!m_named_while_waiting.contains("obj" + AsciiLower(o.name)))
+        m_by_number[AsciiLower(o.name)] = early;
       m_objects.push_back(early);
     } else if (!BuiltWithPage(o.kind)) {
       BuildObject(o, page);
@@ -231,8 +226,8 @@ ObjectBuilder PageObjects::Builder(const Page* page) {
         const std::string& number = item.model().name;
         Name(*item.AsObject(), "OBJ" + number);
         m_objects.push_back(&item);
-        if (!m_named_while_waiting.contains("obj" + Lower(number)))
-          m_by_number[Lower(number)] = &item;
+        if (!m_named_while_waiting.contains("obj" + AsciiLower(number)))
+          m_by_number[AsciiLower(number)] = &item;
         for (const auto& each : m_on_built) each(item);
       });
 }

@@ -1,10 +1,10 @@
 #include "player/shell/player.h"
 
+#include "package/databases.h"
 #include "package/package_reader.h"
-#include "package/path_macros.h"
 #include "package/source_folder.h"
-#include "package/trailer.h"
-#include "player/shell/databases.h"
+#include "platform/path_macros.h"
+#include "platform/trailer.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
 #include "player/shell/hints.h"
@@ -12,6 +12,7 @@
 #include "player/shell/load_window.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player_stage.h"
+#include "script/message_box.h"
 #include "util/ascii_case.h"
 #include "util/code_page.h"
 #include "util/number_text.h"
@@ -38,25 +39,6 @@ std::string ReadFile(const std::string& path, bool& ok) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
-}
-
-std::vector<int> MessageBoxButtons(int flags) {
-  switch (flags & 0xf) {
-    case kMbOkCancel:
-      return {1, 2};
-    case kMbAbortRetryIgnore:
-      return {3, 4, 5};
-    case kMbYesNoCancel:
-      return {6, 7, 2};
-    case kMbYesNo:
-      return {6, 7};
-    case kMbRetryCancel:
-      return {4, 2};
-    case 6:
-      return {2, 10, 11};  // cancel, try again, continue
-    default:
-      return {1};
-  }
 }
 
 QMessageBox::StandardButton QtButton(int result) {
@@ -108,12 +90,6 @@ const char* const kFlashMissingText =
     "\n"
     "Since it is not installed, you can not run/use this application.\n"
     "Application will now terminate.";
-
-int DefaultMessageBoxResult(int flags) {
-  std::vector<int> buttons = MessageBoxButtons(flags);
-  size_t index = size_t((flags >> 8) & 0xf);
-  return index < buttons.size() ? buttons[index] : buttons.front();
-}
 
 Player::Player(PlayerOptions options, std::vector<std::string> command_line)
     : m_options(std::move(options)), m_command_line(std::move(command_line)) {
@@ -485,7 +461,7 @@ void Player::SetApplicationMinimized(bool minimized) {
 }
 
 int Player::MessageBox(std::string_view caption, std::string_view text, int flags, QWidget* owner) {
-  int result = DefaultMessageBoxResult(flags);
+  int result = message_box::DefaultResult(flags);
   if (m_options.headless) {
     if (m_next_answer < m_answers.size()) result = m_answers[m_next_answer++];
   } else {
@@ -509,7 +485,7 @@ int Player::MessageBox(std::string_view caption, std::string_view text, int flag
         break;
     }
     std::vector<std::pair<QAbstractButton*, int>> buttons;
-    for (int id : MessageBoxButtons(flags)) {
+    for (int id : message_box::Buttons(flags)) {
       QAbstractButton* b = box.addButton(QtButton(id));
       if (id == 10) b->setText(QStringLiteral("Try Again"));
       if (id == 11) b->setText(QStringLiteral("Continue"));

@@ -53,9 +53,6 @@ enum MessageBoxFlags : int {
 // The box a project that needs the Flash control shows before it ends.
 extern const char* const kFlashMissingText;
 
-// The result a box gives when the user takes its default button.
-int DefaultMessageBoxResult(int flags);
-
 class Player {
  public:
   // Runs a script in a page's context on a thread slot; raises the script's

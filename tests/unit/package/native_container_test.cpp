@@ -11,7 +11,7 @@
 #include "package/package_writer.h"
 #include "package/pe_container.h"
 #include "package/pe_writer.h"
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 namespace morvane {
 namespace {

@@ -12,7 +12,7 @@
 #include "package/package_reader.h"
 #include "package/package_writer.h"
 #include "package/pe_writer.h"
-#include "package/trailer.h"
+#include "platform/trailer.h"
 #include "support/binutils_pe.h"
 #include "support/project_generator.h"
 

@@ -250,13 +250,5 @@ TEST(PlayerOptions, ParsesAndRefuses) {
   }
 }
 
-TEST(MessageBoxes, DefaultButtonResults) {
-  struct Case {
-    int flags, result;
-  } cases[] = {{0x0, 1},   {0x1, 1},   {0x101, 2}, {0x2, 3},   {0x202, 5}, {0x3, 6},
-               {0x203, 2}, {0x104, 7}, {0x5, 4},   {0x305, 4}, {0x30, 1}};
-  for (const Case& c : cases) EXPECT_EQ(DefaultMessageBoxResult(c.flags), c.result) << c.flags;
-}
-
 }  // namespace
 }  // namespace morvane

@@ -3,6 +3,7 @@
 // the numeric functions that read objects.
 
 #include "expr/evaluator.h"
+#include "player/assets/picture_reader.h"
 #include "player/objects/button_object.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/edit_object.h"
@@ -10,7 +11,6 @@
 #include "player/objects/list_box_object.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/page_objects.h"
-#include "player/objects/picture_reader.h"
 #include "player/objects/shape_geometry.h"
 #include "player/objects/shape_object.h"
 #include "player/objects/text_object.h"

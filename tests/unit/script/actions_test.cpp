@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "package/trailer.h"
 #include "platform/ini_file.h"
+#include "platform/trailer.h"
 #include "script_world.h"
 
 namespace morvane::testing {

@@ -1,4 +1,5 @@
 #include "util/ascii_case.h"
+#include "util/replace_all.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,25 @@ TEST(AsciiCase, FindsAndReplacesIgnoringCase) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReplaceAllIgnoreCase(c.text, c.from, c.to), c.expected) << c.text;
+  }
+}
+
+TEST(ReplaceAll, ReplacesExactlyLeftToRight) {
+  struct Case {
+    std::string text;
+    std::string_view from, to, expected;
+  };
+  Case cases[] = {
+      {"[SRC]\\a[src]", "[src]", "C:\\p", "[SRC]\\aC:\\p"},  // case counts
+      {"aaa", "a", "aa", "aaaaaa"},                          // replacements are not searched again
+      {"aaaa", "aa", "b", "bb"},
+      {"abc", "", "x", "abc"},
+      {"abc", "d", "x", "abc"},
+      {"", "a", "x", ""},
+  };
+  for (Case& c : cases) {
+    ReplaceAll(c.text, c.from, c.to);
+    EXPECT_EQ(c.text, c.expected) << c.from;
   }
 }
 

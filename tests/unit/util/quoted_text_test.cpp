@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace morvane {
 namespace {
 
@@ -71,6 +73,20 @@ TEST(SplitActionLine, SplitsByTheActionLineRule) {
     EXPECT_EQ(parts.tail, c.tail) << c.line;
     EXPECT_EQ(SplitActionArguments(c.line), c.arguments) << c.line;
   }
+}
+
+TEST(SplitCallArguments, TheLastArgumentTakesTheRest) {
+  struct Case {
+    std::string_view text;
+    int count;
+    std::vector<std::string_view> expected;
+  };
+  const Case cases[] = {
+      {"a,b,c", 2, {"a", "b,c"}}, {R"q("x,y",z)q", 2, {R"q("x,y")q", "z"}},
+      {"a", 3, {"a", "", ""}},    {"", 1, {""}},
+      {"a,b", 0, {"a,b"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitCallArguments(c.text, c.count), c.expected) << c.text;
 }
 
 }  // namespace

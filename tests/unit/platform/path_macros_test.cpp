@@ -1,4 +1,4 @@
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 
 #include <gtest/gtest.h>
 

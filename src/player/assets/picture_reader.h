@@ -1,8 +1,9 @@
 #pragma once
 
-// Image pictures: the readers are tried in the order JPEG, BMP, PNG, GIF,
-// Windows metafile (WMF or EMF), icon. A picture no reader understands gives
-// an empty picture.
+// Pictures of image objects and page backgrounds: the readers are tried in
+// the order JPEG, BMP, PNG, GIF, Windows metafile (WMF or EMF), icon. A picture
+// no reader understands, or one larger than the limits below allow, gives an
+// empty picture.
 
 #include <QByteArray>
 #include <QImage>

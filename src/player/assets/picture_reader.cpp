@@ -1,6 +1,6 @@
-#include "player/objects/picture_reader.h"
+#include "player/assets/picture_reader.h"
 
-#include "player/objects/metafile_reader.h"
+#include "player/assets/metafile_reader.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -8,8 +8,12 @@
 namespace morvane {
 namespace {
 
-// Frames and pixels beyond these are refused rather than decoded.
+// The limits on hostile input, for every picture: a picture of more pixels is
+// refused from its header, before anything is decoded, and no reader may
+// allocate more (room for the largest picture allowed at 8 bytes a pixel, as
+// 16-bit PNGs decode).
 constexpr qint64 kMaxPixels = 64ll * 1024 * 1024;
+constexpr int kMaxAllocationMegabytes = int(kMaxPixels * 8 / (1024 * 1024));
 
 QRgb GifBackground(std::string_view b) {
   if (b.size() < 13) return qRgb(255, 255, 255);
@@ -26,7 +30,7 @@ QRgb GifBackground(std::string_view b) {
 
 PictureData ReadPicture(std::string_view bytes) {
   PictureData out;
-  QByteArray data(bytes.data(), qsizetype(bytes.size()));
+  const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
   struct Reader {
     const char* name;
     PictureData::Format format;
@@ -43,10 +47,12 @@ PictureData ReadPicture(std::string_view bytes) {
       out.image = std::move(image);
       return out;
     }
-    QBuffer buffer(&data);
+    QBuffer buffer;
+    buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, r.name);
     reader.setAutoDetectImageFormat(false);
+    reader.setAllocationLimit(kMaxAllocationMegabytes);
     if (!reader.canRead()) continue;
     QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxPixels) continue;
@@ -57,11 +63,14 @@ PictureData ReadPicture(std::string_view bytes) {
     if (r.format == PictureData::kGif) {
       out.gif_background = GifBackground(bytes);
       if (reader.imageCount() > 1 || reader.supportsAnimation()) {
-        QBuffer again(&data);
+        QBuffer again;
+        again.setData(data);
         again.open(QIODevice::ReadOnly);
         QImageReader counter(&again, "gif");
         counter.setAutoDetectImageFormat(false);
-        if (counter.imageCount() > 1) out.frames = data;
+        // The frames outlive the caller's bytes: a copy of its own.
+        if (counter.imageCount() > 1)
+          out.frames = QByteArray(bytes.data(), qsizetype(bytes.size()));
       }
     }
     return out;

@@ -1,4 +1,4 @@
-#include "player/shell/databases.h"
+#include "package/databases.h"
 
 #include "util/ascii_case.h"
 

@@ -1,4 +1,4 @@
-#include "package/trailer.h"
+#include "platform/trailer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "package/path_macros.h"
+#include "platform/path_macros.h"
 
 #include "util/ascii_case.h"
 
@@ -18,7 +18,8 @@ std::string ExpandPathMacros(std::string_view text, const MacroFolders& folders)
 
 std::optional<std::string> ExtractionName(std::string_view entry_path) {
   const size_t cut = entry_path.find_last_of("\\:");
-  const std::string_view name = cut == std::string_view::npos ? entry_path : entry_path.substr(cut + 1);
+  const std::string_view name =
+      cut == std::string_view::npos ? entry_path : entry_path.substr(cut + 1);
   if (name.empty() || name == "." || name == ".." ||
       name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
     return std::nullopt;

@@ -1,6 +1,6 @@
 // The database declarations' lookup by name.
 
-#include "player/shell/databases.h"
+#include "package/databases.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,7 @@
-#include "package/trailer.h"
+#include "platform/trailer.h"
+
+#include "util/fd_io.h"
+#include "util/text_lines.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,29 +30,6 @@ class Fd {
  private:
   int m_fd;
 };
-
-bool PreadFully(int fd, char* out, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t got = pread(fd, out, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    out += got;
-    size -= static_cast<size_t>(got);
-    offset += static_cast<uint64_t>(got);
-  }
-  return true;
-}
-
-bool WriteFully(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t put = write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
-}
 
 // A regular file opened without blocking on FIFOs or devices, or -1.
 int OpenRegular(const std::string& path, int flags, struct stat* info) {
@@ -121,20 +101,9 @@ bool AppendTrailerFile(const std::string& path, std::string_view payload) {
 }
 
 std::vector<std::string> StartupOptionLines(std::string_view payload) {
-  std::vector<std::string> lines;
-  if (payload.empty()) return lines;
-  const std::string_view text = payload.substr(1);
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines.emplace_back(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
-      ++end;
-    }
-    start = end + 1;
-  }
-  return lines;
+  if (payload.empty()) return {};
+  const std::vector<std::string_view> lines = LinesOf(payload.substr(1));
+  return {lines.begin(), lines.end()};
 }
 
 bool WantsLoadingWindow(std::string_view payload) {

@@ -1,4 +1,4 @@
-#include "player/objects/metafile_reader.h"
+#include "player/assets/metafile_reader.h"
 
 #include <QFont>
 #include <QPainter>
