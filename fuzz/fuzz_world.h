@@ -16,15 +16,14 @@
 #include "expr/eval_error.h"
 #include "expr/evaluator.h"
 #include "expr/values.h"
+#include "fuzz_root.h"
 #include "util/number_text.h"
 
 namespace morvane::fuzz {
 
 struct World {
   World() {
-    const std::string root =
-        (std::filesystem::temp_directory_path() / ("morvane-fuzz-" + std::to_string(getpid())))
-            .string();
+    const std::string root = FuzzRoot("expr");
     std::filesystem::create_directories(root + "/d");
     std::ofstream(root + "/d/f.txt") << "1\r\n2\r\n";
     EnvironmentOptions options;
@@ -33,6 +32,7 @@ struct World {
     options.removable_media = false;
     env = Environment::Create(stage, options);
     env->drives().Unmap('Z');  // nothing outside the prefix
+    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);  // the real disk's change
     env->drives().Map('D', root + "/d", DriveKind::kFixed);
     env->SetFolders("D:\\p.exe", "C:\\windows\\", "C:\\windows\\temp\\");
     env->SetClock([] { return LocalTime{2024, 3, 15, 13, 5, 9, 5}; });
