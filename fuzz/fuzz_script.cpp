@@ -18,6 +18,7 @@
 #include "expr/evaluator.h"
 #include "expr/values.h"
 #include "fuzz_root.h"
+#include "platform/system_info.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
 
@@ -88,7 +89,10 @@ struct World {
     options.removable_media = false;
     env = Environment::Create(stage, options);
     env->drives().Unmap('Z');
-    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);  // the real disk's change
+    // Fixed figures for the disk and the memory: the live ones change with
+    // whatever else runs, and a run must repeat.
+    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);
+    SetFixedMemoryStatus({uint64_t{4} << 30, uint64_t{1} << 30});
     env->drives().Map('D', root + "/d", DriveKind::kFixed);
     env->SetFolders("D:\\p.exe", "C:\\windows\\", "C:\\windows\\temp\\");
     env->drives().SetCurrentFolder("D:\\");

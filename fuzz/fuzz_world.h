@@ -17,6 +17,7 @@
 #include "expr/evaluator.h"
 #include "expr/values.h"
 #include "fuzz_root.h"
+#include "platform/system_info.h"
 #include "util/number_text.h"
 
 namespace morvane::fuzz {
@@ -32,7 +33,10 @@ struct World {
     options.removable_media = false;
     env = Environment::Create(stage, options);
     env->drives().Unmap('Z');  // nothing outside the prefix
-    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);  // the real disk's change
+    // Fixed figures for the disk and the memory: the live ones change with
+    // whatever else runs, and a run must repeat.
+    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);
+    SetFixedMemoryStatus({uint64_t{4} << 30, uint64_t{1} << 30});
     env->drives().Map('D', root + "/d", DriveKind::kFixed);
     env->SetFolders("D:\\p.exe", "C:\\windows\\", "C:\\windows\\temp\\");
     env->SetClock([] { return LocalTime{2024, 3, 15, 13, 5, 9, 5}; });
