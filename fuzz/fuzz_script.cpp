@@ -17,6 +17,8 @@
 #include "expr/environment.h"
 #include "expr/evaluator.h"
 #include "expr/values.h"
+#include "fuzz_root.h"
+#include "platform/system_info.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
 
@@ -79,9 +81,7 @@ constexpr size_t kLineCount = sizeof kLines / sizeof kLines[0];
 
 struct World {
   World() {
-    root = (std::filesystem::temp_directory_path() /
-            ("morvane-fuzz-script-" + std::to_string(getpid())))
-               .string();
+    root = FuzzRoot("script");
     std::filesystem::create_directories(root + "/d");
     EnvironmentOptions options;
     options.prefix = root + "/c";
@@ -89,6 +89,10 @@ struct World {
     options.removable_media = false;
     env = Environment::Create(stage, options);
     env->drives().Unmap('Z');
+    // Fixed figures for the disk and the memory: the live ones change with
+    // whatever else runs, and a run must repeat.
+    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);
+    SetFixedMemoryStatus({uint64_t{4} << 30, uint64_t{1} << 30});
     env->drives().Map('D', root + "/d", DriveKind::kFixed);
     env->SetFolders("D:\\p.exe", "C:\\windows\\", "C:\\windows\\temp\\");
     env->drives().SetCurrentFolder("D:\\");

@@ -16,15 +16,15 @@
 #include "expr/eval_error.h"
 #include "expr/evaluator.h"
 #include "expr/values.h"
+#include "fuzz_root.h"
+#include "platform/system_info.h"
 #include "util/number_text.h"
 
 namespace morvane::fuzz {
 
 struct World {
   World() {
-    const std::string root =
-        (std::filesystem::temp_directory_path() / ("morvane-fuzz-" + std::to_string(getpid())))
-            .string();
+    const std::string root = FuzzRoot("expr");
     std::filesystem::create_directories(root + "/d");
     std::ofstream(root + "/d/f.txt") << "1\r\n2\r\n";
     EnvironmentOptions options;
@@ -33,6 +33,10 @@ struct World {
     options.removable_media = false;
     env = Environment::Create(stage, options);
     env->drives().Unmap('Z');  // nothing outside the prefix
+    // Fixed figures for the disk and the memory: the live ones change with
+    // whatever else runs, and a run must repeat.
+    env->drives().SetFixedSpace(uint64_t{8} << 30, uint64_t{3} << 30);
+    SetFixedMemoryStatus({uint64_t{4} << 30, uint64_t{1} << 30});
     env->drives().Map('D', root + "/d", DriveKind::kFixed);
     env->SetFolders("D:\\p.exe", "C:\\windows\\", "C:\\windows\\temp\\");
     env->SetClock([] { return LocalTime{2024, 3, 15, 13, 5, 9, 5}; });

@@ -278,8 +278,17 @@ DriveKind DriveTable::Kind(char letter) const {
   return FileSystemKind(drive->host_root);
 }
 
+void DriveTable::SetFixedSpace(uint64_t total, uint64_t free) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_fixed_space.emplace(total, free);
+}
+
 std::optional<uint64_t> DriveTable::TotalBytes(char letter) const {
   const std::optional<Drive> drive = Find(letter);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (drive && m_fixed_space) return m_fixed_space->first;
+  }
   struct statvfs fs {};
   if (!drive || statvfs(drive->host_root.c_str(), &fs) != 0) return std::nullopt;
   return static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize;
@@ -287,6 +296,10 @@ std::optional<uint64_t> DriveTable::TotalBytes(char letter) const {
 
 std::optional<uint64_t> DriveTable::FreeBytes(char letter) const {
   const std::optional<Drive> drive = Find(letter);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (drive && m_fixed_space) return m_fixed_space->second;
+  }
   struct statvfs fs {};
   if (!drive || statvfs(drive->host_root.c_str(), &fs) != 0) return std::nullopt;
   return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "util/code_page.h"
@@ -66,6 +67,10 @@ class DriveTable {
   // Size and free space of the file system the drive's folder lives on.
   std::optional<uint64_t> TotalBytes(char letter) const;
   std::optional<uint64_t> FreeBytes(char letter) const;
+  // Gives every mapped drive this size and free space in place of its file
+  // system's, which change with whatever else uses the disk; for runs that
+  // must repeat exactly.
+  void SetFixedSpace(uint64_t total, uint64_t free);
 
  private:
   struct Drive {
@@ -79,6 +84,7 @@ class DriveTable {
   // --- The following fields are protected by m_mutex.
   std::map<char, Drive> m_drives;
   std::string m_current_folder = "C:\\";
+  std::optional<std::pair<uint64_t, uint64_t>> m_fixed_space;  // total, free
 };
 
 // The kind of the file system that holds `host_path`, from /proc/mounts.

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "util/ascii_case.h"
@@ -118,7 +120,21 @@ MemoryStatus ParseMemInfo(std::string_view meminfo) {
   return status;
 }
 
+namespace {
+std::mutex fixed_memory_mutex;
+std::optional<MemoryStatus> fixed_memory;  // guarded by fixed_memory_mutex
+}  // namespace
+
+void SetFixedMemoryStatus(MemoryStatus status) {
+  std::lock_guard lock(fixed_memory_mutex);
+  fixed_memory = status;
+}
+
 MemoryStatus ReadMemoryStatus() {
+  {
+    std::lock_guard lock(fixed_memory_mutex);
+    if (fixed_memory) return *fixed_memory;
+  }
   std::ifstream in("/proc/meminfo");
   std::stringstream text;
   text << in.rdbuf();

@@ -39,6 +39,9 @@ struct MemoryStatus {
 };
 // From /proc/meminfo; the full 64-bit figures.
 MemoryStatus ReadMemoryStatus();
+// Makes ReadMemoryStatus give these figures in place of the live ones, which
+// change with whatever else runs; for runs that must repeat exactly.
+void SetFixedMemoryStatus(MemoryStatus status);
 // The figures of a /proc/meminfo text (MemTotal and MemAvailable, in kB).
 MemoryStatus ParseMemInfo(std::string_view meminfo);
 

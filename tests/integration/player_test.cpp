@@ -193,6 +193,43 @@ TEST_F(PlayerRun, DrawsEveryClassAsTheReferencePicture) {
   }
 }
 
+// Pixels of the rectangle within `tolerance` of the colour on every channel.
+int PixelsNear(const QImage& image, const QRect& area, QColor colour, int tolerance = 48) {
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor p = image.pixelColor(x, y);
+      if (std::abs(p.red() - colour.red()) <= tolerance &&
+          std::abs(p.green() - colour.green()) <= tolerance &&
+          std::abs(p.blue() - colour.blue()) <= tolerance) {
+        ++count;
+      }
+    }
+  }
+  return count;
+}
+
+TEST_F(PlayerRun, MetafileTextDrawsWhateverItsMapping) {
+  // The squeezed text is the page background and the first image's picture;
+  // either one used to end the player on a signal before the page showed.
+  fs::path shots = m_dir / "shots";
+  EXPECT_EQ(
+      Run(kFixtures + "/metafile-text", "--quit-after 400 --screenshot " + Quote(shots.string())),
+      1);
+  EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
+                                                    R"({"event":"exit","code":1})"}));
+
+  // The ordinary text in the second image, placed at 0,100.
+  QImage page(QString::fromStdString((shots / "page1.png").string()));
+  ASSERT_EQ(page.size(), QSize(240, 200));
+  EXPECT_GT(PixelsNear(page, QRect(0, 100, 240, 32), QColor(192, 0, 0)), 150);
+  EXPECT_EQ(PixelsNear(page, QRect(0, 132, 240, 58), QColor(192, 0, 0)), 0);
+  EXPECT_GT(PixelsNear(page, QRect(0, 132, 160, 24), QColor(0, 0, 128)), 60);
+  // Turned text: its opaque box rises to the right of where it starts.
+  EXPECT_GT(PixelsNear(page, QRect(150, 150, 90, 40), QColor(255, 255, 0), 8), 300);
+  EXPECT_EQ(PixelsNear(page, QRect(0, 100, 140, 90), QColor(255, 255, 0), 8), 0);
+}
+
 TEST_F(PlayerRun, ProjectNeedingFlashSaysSoAndEnds) {
   EXPECT_EQ(Run(kFixtures + "/flash", ""), 1);
   std::vector<std::string> lines = TraceLines();

@@ -343,6 +343,11 @@ class Player {
     Prepare(false);
     if (!m_skip) m_p.drawPath(path);
   }
+  // Text is filled as outlines, never drawn through the toolkit's glyph
+  // cache: under mappings a metafile may hold (a glyph far wider than high,
+  // say) FreeType fails to render the glyph bitmap, and the cache then reads
+  // from nothing. Outlines go through the same path filling as the shapes,
+  // which clips whatever the mapping.
   void Text(QPointF at, const QString& text) {
     if (text.isEmpty()) return;
     Prepare(false);
@@ -351,13 +356,6 @@ class Player {
     int64_t h = std::abs(int64_t(m_state.font_height));
     // Logical heights go through the mapping with the rest of the drawing.
     font.setPixelSize(int(std::clamp<int64_t>(h ? h : 12, 1, 4000)));
-    // Glyphs larger than any picture we draw are left out: the toolkit's
-    // glyph cache does not survive them.
-    const QTransform t = m_p.combinedTransform();
-    const double scale = std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
-    const double device_size = font.pixelSize() * scale;
-    if (!std::isfinite(device_size) || device_size > 2000) return;
-    m_p.setFont(font);
     QFontMetricsF metrics(font);
     double x = 0, y = 0;
     uint32_t align = m_state.text_align;
@@ -375,11 +373,21 @@ class Player {
     m_p.save();
     m_p.translate(at);
     if (m_state.escapement) m_p.rotate(-(m_state.escapement / 10.0));
-    m_p.setPen(m_state.text_colour);
-    if (m_state.opaque_back) {
-      m_p.fillRect(QRectF(x, y - metrics.ascent(), width, metrics.height()), m_state.back_colour);
+    // Text wholly outside the picture, or under a mapping that is not finite,
+    // is not shaped at all.
+    const QRectF box(x, y - metrics.ascent(), width, metrics.height());
+    const QRectF shown = m_p.combinedTransform().mapRect(box);
+    const QRectF picture(QPointF(0, 0), m_p.device()
+                                            ? QSizeF(m_p.device()->width(), m_p.device()->height())
+                                            : QSizeF());
+    if (std::isfinite(shown.left()) && std::isfinite(shown.top()) && std::isfinite(shown.width()) &&
+        std::isfinite(shown.height()) && shown.adjusted(-1, -1, 1, 1).intersects(picture)) {
+      if (m_state.opaque_back) m_p.fillRect(box, m_state.back_colour);
+      QPainterPath path;
+      path.addText(QPointF(x, y), font, text);
+      m_p.setRenderHint(QPainter::Antialiasing, true);
+      m_p.fillPath(path, m_state.text_colour);
     }
-    m_p.drawText(QPointF(x, y), text);
     m_p.restore();
   }
   void Bitmap(const QImage& image, QRectF target, QRectF source) {
