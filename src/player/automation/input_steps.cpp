@@ -59,6 +59,12 @@ std::string ParseLine(const std::string& line, InputStep& step) {
     step.amount = *ms;
     return "";
   }
+  if (verb == "until") {
+    step.action = InputAction::kUntil;
+    if (words.size() != 1) return "expected until EVENT";
+    step.text = words[0];
+    return "";
+  }
   if (verb == "move") return step.action = InputAction::kMove, point(2);
   if (verb == "press") return step.action = InputAction::kPress, point(3);
   if (verb == "release") return step.action = InputAction::kRelease, point(3);

@@ -19,6 +19,7 @@ namespace morvane {
 
 enum class InputAction {
   kWait,
+  kUntil,  // wait until the trace has had an event of that name
   kMove,
   kPress,
   kRelease,
@@ -37,7 +38,7 @@ struct InputStep {
   int x = 0, y = 0;  // move, press, release, click, dblclick
   int amount = 0;    // wait: ms; wheel: notches, negative for down
   MouseButton button = MouseButton::kLeft;
-  std::string text;  // key: name; type: text; shot: picture name
+  std::string text;  // key: name; type: text; shot: picture name; until: event
   int key = 0;       // key: the Qt key the name stands for
   bool keypad = false;
   bool shift = false, ctrl = false, alt = false;

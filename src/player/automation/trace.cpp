@@ -15,6 +15,9 @@ bool TraceLog::Open(const std::string& path) {
 
 void TraceLog::Write(std::string_view event, std::initializer_list<Field> fields) {
   std::lock_guard lock(m_mutex);
+  auto counted = m_counts.find(event);
+  if (counted == m_counts.end()) counted = m_counts.emplace(std::string(event), 0).first;
+  ++counted->second;
   if (!m_file) return;
   std::string line = "{\"event\":" + JsonString(event);
   for (const auto& [name, value] : fields) {
@@ -28,6 +31,12 @@ void TraceLog::Write(std::string_view event, std::initializer_list<Field> fields
   line += "}\n";
   std::fwrite(line.data(), 1, line.size(), m_file);
   std::fflush(m_file);
+}
+
+long long TraceLog::Count(std::string_view event) {
+  std::lock_guard lock(m_mutex);
+  auto counted = m_counts.find(event);
+  return counted == m_counts.end() ? 0 : counted->second;
 }
 
 }  // namespace morvane

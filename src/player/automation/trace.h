@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -31,10 +32,14 @@ class TraceLog {
 
   // {"event":NAME, fields...}; string values are UTF-8.
   void Write(std::string_view event, std::initializer_list<Field> fields = {});
+  // How many events of that name were written so far, with or without a file.
+  long long Count(std::string_view event);
 
  private:
   std::mutex m_mutex;
-  FILE* m_file = nullptr;  // guarded by m_mutex
+  // --- The following fields are protected by m_mutex.
+  FILE* m_file = nullptr;
+  std::map<std::string, long long, std::less<>> m_counts;
 };
 
 }  // namespace morvane
