@@ -11,7 +11,7 @@
 
 namespace morvane {
 
-class ConsoleStage : public Stage {
+class ConsoleStage : public virtual Stage {
  public:
   struct Page {
     std::string name;

@@ -55,7 +55,7 @@ ConsoleScriptStage::ConsoleScriptStage(std::ostream* out, int code_page)
 void ConsoleScriptStage::SetPages(std::vector<ConsoleStage::Page> pages, int32_t current) {
   std::lock_guard lock(m_mutex);
   m_pages = pages;
-  m_console.SetPages(std::move(pages), current);
+  ConsoleStage::SetPages(std::move(pages), current);
 }
 
 void ConsoleScriptStage::SetAnswers(std::vector<int32_t> answers) {
@@ -146,10 +146,10 @@ void ConsoleScriptStage::PageWindowAction(int32_t page, PageWindowCommand comman
 
 void ConsoleScriptStage::GoToPage(std::string_view name, int32_t script_page) {
   Record("goto: " + std::string(name));
-  const std::optional<int32_t> page = m_console.PageByName(name);
+  const std::optional<int32_t> page = ConsoleStage::PageByName(name);
   if (!page) return;
   std::lock_guard lock(m_mutex);
-  m_console.SetPages(m_pages, *page);
+  ConsoleStage::SetPages(m_pages, *page);
 }
 
 void ConsoleScriptStage::EndProgram(int32_t script_page, bool from_worker) {
@@ -188,7 +188,7 @@ bool ConsoleScriptStage::CreateObject(std::string_view kind, std::string_view nu
 
 void ConsoleScriptStage::SetClipboardText(std::string_view text) {
   Record("clipboard: " + std::string(text));
-  m_console.SetClipboardText(std::string(text));
+  ConsoleStage::SetClipboardText(std::string(text));
 }
 
 void ConsoleScriptStage::MultimediaCommand(std::string_view command) {

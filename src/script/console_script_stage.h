@@ -20,12 +20,12 @@
 namespace morvane {
 
 // It is a LAN too, one that only logs what it was asked to do.
-class ConsoleScriptStage : public ScriptStage, public LanPort {
+class ConsoleScriptStage : public ConsoleStage, public ScriptStage, public LanPort {
  public:
   // Message boxes are printed to `out` when given.
   explicit ConsoleScriptStage(std::ostream* out = nullptr, int code_page = kDefaultCodePage);
 
-  ConsoleStage& console() { return m_console; }
+  ConsoleStage& console() { return *this; }
   // The pages; the current one is the page number `current`.
   void SetPages(std::vector<ConsoleStage::Page> pages, int32_t current);
   // Message-box results, taken in turn; then each box's default button.
@@ -41,36 +41,6 @@ class ConsoleScriptStage : public ScriptStage, public LanPort {
   void ClearLog();
   bool ProgramEnded() const;
   MainThreadQueue& queue() { return m_queue; }
-
-  // Stage
-  StagePoint PointerPosition() override { return m_console.PointerPosition(); }
-  StageSize ScreenSize() override { return m_console.ScreenSize(); }
-  StageSize WorkAreaSize() override { return m_console.WorkAreaSize(); }
-  int16_t KeyState(int32_t virtual_key) override { return m_console.KeyState(virtual_key); }
-  std::string ClipboardText() override { return m_console.ClipboardText(); }
-  std::vector<std::string> CommandLine() override { return m_console.CommandLine(); }
-  int32_t CurrentPage() override { return m_console.CurrentPage(); }
-  int32_t PageCount() override { return m_console.PageCount(); }
-  std::optional<std::string> PageName(int32_t page) override { return m_console.PageName(page); }
-  std::optional<int32_t> PageByName(std::string_view name) override {
-    return m_console.PageByName(name);
-  }
-  std::optional<StageSize> PageClientSize(int32_t page) override {
-    return m_console.PageClientSize(page);
-  }
-  std::optional<StagePoint> PageWindowOrigin(int32_t page) override {
-    return m_console.PageWindowOrigin(page);
-  }
-  std::optional<StagePoint> PageClientOrigin(int32_t page) override {
-    return m_console.PageClientOrigin(page);
-  }
-  std::optional<ObjectSnapshot> CurrentPageObject(std::string_view number) override {
-    return m_console.CurrentPageObject(number);
-  }
-  std::optional<std::string> ObjectVariable(std::string_view number,
-                                            std::string_view name) override {
-    return m_console.ObjectVariable(number, name);
-  }
 
   // ScriptStage
   void RunOnMainThread(const std::function<void()>& task) override { m_queue.Run(task); }
@@ -109,7 +79,6 @@ class ConsoleScriptStage : public ScriptStage, public LanPort {
  private:
   void Record(std::string line);
 
-  ConsoleStage m_console;
   MainThreadQueue m_queue;
   std::ostream* m_out;
   int m_code_page;

@@ -19,15 +19,15 @@ std::string FontText(const FontChoice& font) {
   return text;
 }
 
-void ScriptStage::Sleep(int32_t milliseconds) {
+void SystemHost::Sleep(int32_t milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void ScriptStage::Download(const DriveTable& drives, std::string_view url, std::string_view path) {
+void SystemHost::Download(const DriveTable& drives, std::string_view url, std::string_view path) {
   DownloadToFile(drives, url, path);
 }
 
-void ScriptStage::Spawn(const std::vector<std::string>& argv) {
+void SystemHost::Spawn(const std::vector<std::string>& argv) {
   SpawnDetached(argv);
 }
 

@@ -100,9 +100,14 @@ struct FontChoice {
 // The font text of a font dialog: name,size,charset then ,B ,I ,U ,S or ,N.
 std::string FontText(const FontChoice& font);
 
-class ScriptStage : public Stage {
+// What scripts ask of the running player, by capability. Each host
+// implements the ones it has; ScriptStage is all of them over the queries of
+// expressions (Stage).
+
+// --- Threads and system services (any thread)
+class SystemHost {
  public:
-  // --- Threads
+  virtual ~SystemHost() = default;
   // Runs `task` on the main thread and returns when it has finished; runs it
   // at once when called there. Exceptions of the task reach the caller.
   virtual void RunOnMainThread(const std::function<void()>& task) = 0;
@@ -111,40 +116,7 @@ class ScriptStage : public Stage {
   virtual void ProcessMainThreadTasks() {}
   // Blocks the calling thread; the main thread handles nothing meanwhile.
   virtual void Sleep(int32_t milliseconds);
-
-  // --- Messages and dialogs (main thread)
-  virtual std::string ApplicationTitle() = 0;
-  virtual int32_t MessageBox(int32_t page, std::string_view text, std::string_view caption,
-                             int32_t flags) = 0;
-  // The chosen paths; empty when cancelled.
-  virtual std::vector<std::string> OpenFileDialog(int32_t page, const OpenFileRequest& request) = 0;
-  virtual std::optional<std::string> SaveFileDialog(int32_t page,
-                                                    const SaveFileRequest& request) = 0;
-  // The dialog's folder afterwards: the chosen one, or the initial one.
-  virtual std::string FolderDialog(int32_t page, const FolderRequest& request) = 0;
-  // `initial`: nothing keeps the dialog's last colour. Nothing when cancelled.
-  virtual std::optional<uint32_t> ColourDialog(int32_t page, std::optional<uint32_t> initial) = 0;
-  // The dialog's font afterwards, whether confirmed or cancelled.
-  virtual FontChoice FontDialog(int32_t page, const FontChoice& initial) = 0;
-
-  // --- Pages, windows and objects (main thread)
-  virtual void WindowAction(int32_t page, WindowCommand command) = 0;
-  virtual void PageWindowAction(int32_t page, PageWindowCommand command) = 0;
-  // The page switch to the page named `name`; `script_page` is the window of
-  // the script that asked (the main window sets its minimize-on-close flag).
-  virtual void GoToPage(std::string_view name, int32_t script_page) = 0;
-  // Ends the program. From a worker the stage only arranges it and returns.
-  virtual void EndProgram(int32_t script_page, bool from_worker) = 0;
-  // Nothing happens when the page or the object does not exist.
-  virtual void ObjectAction(const ObjectActionRequest& request) = 0;
-  virtual void PageAppearance(const AppearanceChange& change) = 0;
-  // Creates "OBJ" + number of that kind (both lower case) on the current page;
-  // false when it cannot.
-  virtual bool CreateObject(std::string_view kind, std::string_view number,
-                            int32_t script_page) = 0;
   virtual void SetClipboardText(std::string_view text) = 0;
-
-  // --- System services (any thread)
   virtual void MultimediaCommand(std::string_view command) = 0;
   virtual void LoadKeyboardLayout(std::string_view layout_id) = 0;
   virtual void MessageBeep(int32_t type) = 0;
@@ -160,5 +132,58 @@ class ScriptStage : public Stage {
   // A resource of the running executable by name ("DATAE3", "DAFname").
   virtual std::optional<std::string> ReadResource(std::string_view name) { return std::nullopt; }
 };
+
+// --- Messages and dialogs (main thread)
+class DialogHost {
+ public:
+  virtual ~DialogHost() = default;
+  virtual std::string ApplicationTitle() = 0;
+  virtual int32_t MessageBox(int32_t page, std::string_view text, std::string_view caption,
+                             int32_t flags) = 0;
+  // The chosen paths; empty when cancelled.
+  virtual std::vector<std::string> OpenFileDialog(int32_t page, const OpenFileRequest& request) = 0;
+  virtual std::optional<std::string> SaveFileDialog(int32_t page,
+                                                    const SaveFileRequest& request) = 0;
+  // The dialog's folder afterwards: the chosen one, or the initial one.
+  virtual std::string FolderDialog(int32_t page, const FolderRequest& request) = 0;
+  // `initial`: nothing keeps the dialog's last colour. Nothing when cancelled.
+  virtual std::optional<uint32_t> ColourDialog(int32_t page, std::optional<uint32_t> initial) = 0;
+  // The dialog's font afterwards, whether confirmed or cancelled.
+  virtual FontChoice FontDialog(int32_t page, const FontChoice& initial) = 0;
+};
+
+// --- Windows and pages (main thread)
+class WindowHost {
+ public:
+  virtual ~WindowHost() = default;
+  virtual void WindowAction(int32_t page, WindowCommand command) = 0;
+  virtual void PageWindowAction(int32_t page, PageWindowCommand command) = 0;
+  // The page switch to the page named `name`; `script_page` is the window of
+  // the script that asked (the main window sets its minimize-on-close flag).
+  virtual void GoToPage(std::string_view name, int32_t script_page) = 0;
+  // Ends the program. From a worker the stage only arranges it and returns.
+  virtual void EndProgram(int32_t script_page, bool from_worker) = 0;
+  virtual void PageAppearance(const AppearanceChange& change) = 0;
+};
+
+// --- Page objects (main thread)
+class ObjectHost {
+ public:
+  virtual ~ObjectHost() = default;
+  // Nothing happens when the page or the object does not exist.
+  virtual void ObjectAction(const ObjectActionRequest& request) = 0;
+  // Creates "OBJ" + number of that kind (both lower case) on the current page;
+  // false when it cannot.
+  virtual bool CreateObject(std::string_view kind, std::string_view number,
+                            int32_t script_page) = 0;
+};
+
+// Stage is a virtual base: a host may take the queries of expressions from a
+// stage of its own (the console's) without forwarding them.
+class ScriptStage : public virtual Stage,
+                    public SystemHost,
+                    public DialogHost,
+                    public WindowHost,
+                    public ObjectHost {};
 
 }  // namespace morvane
