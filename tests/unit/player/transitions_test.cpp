@@ -103,9 +103,8 @@ std::vector<TransitionOptions> Variants(K kind) {
   for (int s = 0; s <= 2; ++s) add([&](auto& o) { o.substyle = s; });
   add([](auto& o) { o.first_flag = true; });
   add([](auto& o) { o.second_flag = true; });
-  add([](auto& o) { o.size = kind == K::kRoll ? 10 : 8; });
+  add([kind](auto& o) { o.size = kind == K::kRoll ? 10 : 8; });
   add([](auto& o) { o.block_height = 5; });
-  (void)kind;
   return all;
 }
 
