@@ -20,6 +20,7 @@ if [ "${1:-}" = "--test" ]; then
     binutils-mingw-w64-i686    # builds real PE files to read
     icoutils                   # wrestool, lists what a PE file holds
     dbus-daemon                # a private session bus for the screen-saver test
+    xvfb xauth                 # a desktop for the player without a display
   )
 fi
 

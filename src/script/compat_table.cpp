@@ -177,6 +177,12 @@ const CompatRow kRows[] = {
     {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
     {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
     {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},
+    {K::kService,
+     Service(S::kTransitionMask),
+     {},
+     "transition mask picture",
+     L::kPartial,
+     "the page's mask picture is missing or cannot be read: the page appears through a blend"},
 };
 
 // Row lookups by code, one array per kind (and per object kind); -1: no row.

@@ -41,6 +41,7 @@ enum class CompatService : int32_t {
   kFlashMovie,
   kWebBrowser,
   kPlugin,
+  kTransitionMask,
 };
 
 struct CompatRow {

@@ -35,6 +35,7 @@ const char* PlayerUsage() {
          "                      met that this player does not do, or only in part\n"
          "  --screenshot DIR    at the end, write page<N>.png for every visible page\n"
          "  --input FILE        play mouse and keyboard steps from FILE\n"
+         "  --no-transitions    show every page at once, without its show transition\n"
          "  --dialog-answers FILE  answer headless dialogs from FILE, one line each:\n"
          "                      a path, paths joined by \"|\", a colour, a font or\n"
          "                      cancel; without it every dialog is cancelled\n"
@@ -62,6 +63,8 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       o.help = true;
     } else if (arg == "--headless") {
       o.headless = true;
+    } else if (arg == "--no-transitions") {
+      o.no_transitions = true;
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--compat-report" || arg == "--screenshot" ||
                arg == "--input" || arg == "--codepage" || arg == "--dialog-answers" ||

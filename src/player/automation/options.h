@@ -11,6 +11,7 @@ namespace morvane {
 struct PlayerOptions {
   std::string project;  // empty: the running executable
   bool headless = false;
+  bool no_transitions = false;  // every page appears at once
   std::vector<int> answers;
   std::string trace_file;
   std::optional<int> quit_after_ms;

@@ -194,7 +194,12 @@ void TQMForm::showEvent(QShowEvent* event) {
   // Headless there is no window manager to activate what is shown.
   if (m_player.headless()) activateWindow();
   m_player.NoteActivePage(m_number);
-  m_show_timer.start();
+  if (!m_show_timer_held) m_show_timer.start();
+}
+
+void TQMForm::ReleaseShowTimer(bool start) {
+  m_show_timer_held = false;
+  if (start && isVisible() && !m_player.terminating()) m_show_timer.start();
 }
 
 void TQMForm::RequestExit() {

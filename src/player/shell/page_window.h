@@ -40,6 +40,11 @@ class TQMForm : public QWidget {
   void ApplyPageGeometry();
   // The picture of the client area as the page draws it.
   QImage Picture();
+  // While a show transition plays the page is not fully shown yet: the next
+  // show leaves the show timer to ReleaseShowTimer(), which starts it when
+  // the page was fully shown.
+  void HoldShowTimer() { m_show_timer_held = true; }
+  void ReleaseShowTimer(bool start);
   // The exit request of a worker thread: the show timer, set to 2 ms, ends
   // the program when it fires.
   void RequestExit();
@@ -70,6 +75,7 @@ class TQMForm : public QWidget {
   QScrollArea* m_scroll = nullptr;
   PageLook m_look;
   QTimer m_show_timer;
+  bool m_show_timer_held = false;
   std::string m_closing_state;
   std::unique_ptr<PageObjects> m_objects;
 };

@@ -12,6 +12,7 @@
 #include "player/shell/load_window.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player_stage.h"
+#include "player/transitions/page_transitions.h"
 #include "script/message_box.h"
 #include "util/ascii_case.h"
 #include "util/code_page.h"
@@ -104,6 +105,7 @@ Player::~Player() {
   if (m_session) m_session->StopEngine();
   m_hints.reset();
   m_input.reset();
+  m_transitions.reset();
   m_pages.clear();
 }
 
@@ -378,17 +380,22 @@ void Player::GoGoToPage(std::string_view name) {
     // its own border keeps the user from resizing it.
     if (target->minimumSize() == target->maximumSize()) target->setFixedSize(current->size());
     target->setGeometry(current->geometry());
-    ShowPage(*target, ShowReason::kPageSwitch);
+    ShowPage(*target, ShowReason::kPageSwitch, current);
     current->hide();
   }
 }
 
-void Player::ShowPage(TQMForm& form, ShowReason reason) {
-  if (reason == ShowReason::kMaximize) {
-    form.showMaximized();
-  } else {
-    form.show();
-  }
+void Player::ShowPage(TQMForm& form, ShowReason reason, TQMForm* replaced) {
+  auto show = [&form, reason] {
+    if (reason == ShowReason::kMaximize) {
+      form.showMaximized();
+    } else {
+      form.show();
+    }
+  };
+  // A page that appears now comes through its show transition, if it has one.
+  if (!m_transitions) m_transitions = std::make_unique<PageTransitions>(*this);
+  m_transitions->Show(form, replaced, show);
 }
 
 bool Player::RunScriptRaw(const Script& script, TQMForm& page, int thread) {
@@ -530,7 +537,9 @@ bool Player::GetDB(std::string_view name, TAPDatabase& record) const {
 bool Player::SavePagePicture(int page, const std::string& path) {
   TQMForm* form = GetFormByNum(page);
   if (!form) return false;
-  QImage picture = form->Picture();
+  // During a show transition the user sees its frame, not the page yet.
+  QImage picture = m_transitions ? m_transitions->Frame(*form) : QImage();
+  if (picture.isNull()) picture = form->Picture();
   return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
 }
 

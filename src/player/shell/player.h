@@ -34,6 +34,7 @@ class InputPlayback;
 class HintHandler;
 class DisplayModes;
 class DesktopSettings;
+class PageTransitions;
 
 // Message-box flags and results as the message-box action stores them.
 enum MessageBoxFlags : int {
@@ -89,7 +90,8 @@ class Player {
   enum class ShowReason { kStart, kPageSwitch, kWindowAction, kPageAction, kModal, kMaximize };
   // Every page window appears through here; what comes with a page's
   // appearance (its show effect, the media that start with it) hooks in here.
-  void ShowPage(TQMForm& form, ShowReason reason);
+  // `replaced` is the page it takes the place of in a page switch.
+  void ShowPage(TQMForm& form, ShowReason reason, TQMForm* replaced = nullptr);
   // `GoGoToPage`: the current page's bounds go to the named page, which is
   // shown, and the current page is hidden.
   void GoGoToPage(std::string_view name);
@@ -185,6 +187,7 @@ class Player {
   CursorTable m_cursors;
   std::vector<std::unique_ptr<TQMForm>> m_pages;  // page n is m_pages[n - 1]
   std::unique_ptr<InputPlayback> m_input;
+  std::unique_ptr<PageTransitions> m_transitions;
   std::unique_ptr<HintHandler> m_hints;
   std::vector<int> m_answers;
   size_t m_next_answer = 0;
