@@ -1,6 +1,6 @@
 #include "player/transitions/page_transitions.h"
 
-#include "player/objects/picture_reader.h"
+#include "player/assets/picture_reader.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
 #include "player/transitions/transition_overlay.h"
