@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <unordered_set>
 
@@ -23,6 +24,10 @@ struct GraphLink {
   std::mutex mutex;
   MediaGraph* graph = nullptr;  // guarded by mutex
   std::atomic<bool> drain_queued{false};
+  // The bus's messages, taken as they are posted (the bus's own queue
+  // would get them only after the handler returns, too late for a drain
+  // already under way).
+  std::deque<GstMessage*> messages;  // guarded by mutex
   std::atomic<bool> frame_queued{false};
 };
 
@@ -35,15 +40,28 @@ constexpr guint kFlagVideo = 0x01, kFlagAudio = 0x02, kFlagSoftVolume = 0x10,
 // machine; a file that takes longer counts as unplayable.
 constexpr GstClockTime kRenderTimeout = 15 * GST_SECOND;
 
-GstBusSyncReply OnBusMessage(GstBus*, GstMessage*, gpointer data) {
+GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
   auto& link = **static_cast<std::shared_ptr<GraphLink>*>(data);
   std::lock_guard lock(link.mutex);
-  if (link.graph && !link.drain_queued.exchange(true)) {
+  if (!link.graph) return GST_BUS_DROP;
+  // The time it happened, for the trace; the bus leaves the field unset.
+  GST_MESSAGE_TIMESTAMP(message) = gst_util_get_timestamp();
+  link.messages.push_back(gst_message_ref(message));
+  if (!link.drain_queued.exchange(true)) {
     MediaGraph* graph = link.graph;
     QMetaObject::invokeMethod(
         graph, [graph] { graph->DrainBus(); }, Qt::QueuedConnection);
   }
-  return GST_BUS_PASS;
+  return GST_BUS_DROP;
+}
+
+// Takes the messages posted so far; the caller unrefs them.
+std::deque<GstMessage*> TakeMessages(GraphLink& link) {
+  std::lock_guard lock(link.mutex);
+  link.drain_queued = false;
+  std::deque<GstMessage*> taken;
+  taken.swap(link.messages);
+  return taken;
 }
 
 GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
@@ -101,6 +119,7 @@ MediaGraph::~MediaGraph() {
   }
   Graphs().erase(this);
   Release();
+  for (GstMessage* m : TakeMessages(*m_link)) gst_message_unref(m);
 }
 
 void MediaGraph::Build() {
@@ -146,6 +165,7 @@ void MediaGraph::Release() {
   gst_object_unref(bus);
   gst_object_unref(m_pipeline);
   m_pipeline = nullptr;
+  for (GstMessage* m : TakeMessages(*m_link)) gst_message_unref(m);
   std::lock_guard lock(m_frame_mutex);
   m_frame = QImage();
 }
@@ -162,17 +182,13 @@ void MediaGraph::Clear() {
   if (!m_pipeline) return;
   gst_element_set_state(m_pipeline, GST_STATE_NULL);
   // What the old file left on the bus is no news any more.
-  GstBus* bus = gst_element_get_bus(m_pipeline);
-  gst_bus_set_flushing(bus, TRUE);
-  gst_bus_set_flushing(bus, FALSE);
-  gst_object_unref(bus);
+  for (GstMessage* m : TakeMessages(*m_link)) gst_message_unref(m);
 }
 
 std::string MediaGraph::TakeBusError() {
   std::string message;
-  GstBus* bus = gst_element_get_bus(m_pipeline);
-  while (GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
-    if (message.empty()) {
+  for (GstMessage* m : TakeMessages(*m_link)) {
+    if (message.empty() && GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {
       GError* error = nullptr;
       gst_message_parse_error(m, &error, nullptr);
       if (error) message = error->message;
@@ -180,7 +196,6 @@ std::string MediaGraph::TakeBusError() {
     }
     gst_message_unref(m);
   }
-  gst_object_unref(bus);
   return message;
 }
 
@@ -295,7 +310,11 @@ std::optional<int64_t> MediaGraph::DurationMs() {
   gint64 duration = 0;
   if (!gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) || duration < 0)
     return std::nullopt;
-  return duration / GST_MSECOND;
+  int64_t ms = duration / GST_MSECOND;
+  // A program stream's duration runs short of its last frame: the file
+  // lasts at least as long as it has played.
+  if (m_mends->program_stream) ms = std::max(ms, CurrentMs().value_or(0));
+  return ms;
 }
 
 QImage MediaGraph::Frame() const {
@@ -320,45 +339,49 @@ void MediaGraph::TakeFrame(QImage frame) {
 }
 
 void MediaGraph::DrainBus() {
-  m_link->drain_queued = false;
-  if (!m_pipeline) return;
-  GstBus* bus = gst_element_get_bus(m_pipeline);
-  // A handler may clear or release the graph: the bus is held here, and the
-  // loop ends once the pipeline is gone.
-  while (m_pipeline) {
-    GstMessage* m = gst_bus_pop(bus);
-    if (!m) break;
-    switch (GST_MESSAGE_TYPE(m)) {
-      case GST_MESSAGE_STATE_CHANGED:
-        if (GST_MESSAGE_SRC(m) == GST_OBJECT(m_pipeline) && m_rendered) {
-          GstState old_state, new_state;
-          gst_message_parse_state_changed(m, &old_state, &new_state, nullptr);
-          if (new_state == GST_STATE_PLAYING && !m_started) {
-            m_started = true;
-            if (on_start) on_start();
-          }
-        }
-        break;
-      case GST_MESSAGE_EOS:
-        if (m_rendered && on_complete) on_complete();
-        break;
-      case GST_MESSAGE_ERROR: {
-        GError* error = nullptr;
-        gst_message_parse_error(m, &error, nullptr);
-        std::string message = error ? error->message : "playback failed";
-        if (error) g_error_free(error);
-        if (m_rendered) {
-          Clear();
-          if (on_error) on_error(message);
-        }
-        break;
-      }
-      default:
-        break;
-    }
+  std::deque<GstMessage*> messages = TakeMessages(*m_link);
+  GstElement* pipeline = m_pipeline;
+  // A handler may clear or release the graph: what is left then is no news.
+  while (!messages.empty()) {
+    GstMessage* m = messages.front();
+    messages.pop_front();
+    if (m_pipeline && m_pipeline == pipeline) Handle(m);
     gst_message_unref(m);
   }
-  gst_object_unref(bus);
+}
+
+void MediaGraph::Handle(GstMessage* m) {
+  switch (GST_MESSAGE_TYPE(m)) {
+    case GST_MESSAGE_STATE_CHANGED:
+      if (GST_MESSAGE_SRC(m) == GST_OBJECT(m_pipeline) && m_rendered) {
+        GstState old_state, new_state;
+        gst_message_parse_state_changed(m, &old_state, &new_state, nullptr);
+        if (new_state == GST_STATE_PLAYING && !m_started) {
+          m_started = true;
+          m_event_ns = GST_MESSAGE_TIMESTAMP(m);
+          if (on_start) on_start();
+        }
+      }
+      break;
+    case GST_MESSAGE_EOS:
+      m_event_ns = GST_MESSAGE_TIMESTAMP(m);
+      if (m_rendered && on_complete) on_complete();
+      break;
+    case GST_MESSAGE_ERROR: {
+      GError* error = nullptr;
+      gst_message_parse_error(m, &error, nullptr);
+      std::string message = error ? error->message : "playback failed";
+      if (error) g_error_free(error);
+      if (m_rendered) {
+        m_event_ns = GST_MESSAGE_TIMESTAMP(m);
+        Clear();
+        if (on_error) on_error(message);
+      }
+      break;
+    }
+    default:
+      break;
+  }
 }
 
 }  // namespace morvane

@@ -24,6 +24,7 @@
 #include <vector>
 
 typedef struct _GstElement GstElement;
+typedef struct _GstMessage GstMessage;
 
 namespace morvane {
 
@@ -91,11 +92,16 @@ class MediaGraph : public QObject {
   void TakeFrame(QImage frame);
   void DrainBus();
 
+  // When the engine reported the notification being handled, in
+  // milliseconds of its monotonic clock.
+  int64_t event_ms() const { return int64_t(m_event_ns / 1000000); }
+
  private:
   void Build();
   void Release();
   void ApplyVolume();
   std::string TakeBusError();
+  void Handle(GstMessage* message);
 
   MediaKind m_kind;
   bool m_active = true;
@@ -105,6 +111,7 @@ class MediaGraph : public QObject {
   GraphState m_wanted = GraphState::kStopped;
   int32_t m_volume = 10000;
   int64_t m_first_position_ns = 0;
+  uint64_t m_event_ns = 0;
   GstElement* m_pipeline = nullptr;
   std::shared_ptr<GraphLink> m_link;
   std::shared_ptr<EngineMends> m_mends;

@@ -43,6 +43,7 @@ MediaHost& MediaHost::For(Player& player) {
 }
 
 MediaHost::MediaHost(Player& player) : m_player(player) {
+  m_clock.start();
   player.AddShowScriptHook([this](TQMForm& page) { AfterShowScript(page); });
   player.AddTerminateHook([this] { StopAll(); });
 }
@@ -54,11 +55,16 @@ MultimediaDevices& MediaHost::devices() {
   return *m_devices;
 }
 
-void MediaHost::Trace(TQMForm& page, PageObjectItem& item, const char* what) {
+void MediaHost::Trace(TQMForm& page, PageObjectItem& item, const char* what,
+                      const MediaGraph* graph) {
   const std::string& number = item.model().name;
   TraceLog::Value object = number;
   if (std::optional<int32_t> n = ParseInt32(number)) object = static_cast<long long>(*n);
-  m_player.trace().Write("media", {{"page", page.number()}, {"object", object}, {"what", what}});
+  m_player.trace().Write(
+      "media", {{"page", page.number()},
+                {"object", object},
+                {"what", what},
+                {"ms", static_cast<long long>(graph ? graph->event_ms() : m_clock.elapsed())}});
 }
 
 void MediaHost::RunEvent(PageObjectItem& item, const Script& script) {
@@ -75,12 +81,12 @@ void MediaHost::WireSound(TQMSound& sound, TQMForm& page) {
   TQMForm* p = &page;
   MediaGraph& graph = sound.graph();
   graph.on_start = [this, s, p] {
-    Trace(*p, *s, "start");
+    Trace(*p, *s, "start", &s->graph());
     RunEvent(*s, s->evntStart);
   };
   graph.on_complete = [this, s, p] { SoundFinished(*s, *p); };
   graph.on_error = [this, s, p](const std::string& message) {
-    Trace(*p, *s, "error");
+    Trace(*p, *s, "error", &s->graph());
     std::fprintf(stderr, "morvane-player: page %d: sound OBJ%s: %s\n", p->number(),
                  s->model().name.c_str(), message.c_str());
   };
@@ -93,7 +99,7 @@ void MediaHost::WireVideo(TQMVideo& video, MediaGraph& graph, TQMForm& page) {
   TQMForm* p = &page;
   graph.on_start = [this, v, p] {
     if (!v) return;
-    Trace(*p, *v, "start");
+    Trace(*p, *v, "start", v->graph());
     RunEvent(*v, v->evntStart);
   };
   graph.on_complete = [this, v, g, p] {
@@ -101,7 +107,7 @@ void MediaHost::WireVideo(TQMVideo& video, MediaGraph& graph, TQMForm& page) {
   };
   graph.on_error = [this, v, p](const std::string& message) {
     if (!v) return;
-    Trace(*p, *v, "error");
+    Trace(*p, *v, "error", v->graph());
     std::fprintf(stderr, "morvane-player: page %d: video OBJ%s: %s\n", p->number(),
                  v->model().name.c_str(), message.c_str());
   };
@@ -236,7 +242,7 @@ void MediaHost::AfterShowScript(TQMForm& page) {
 
 void MediaHost::SoundFinished(TQMSound& sound, TQMForm& page) {
   QPointer<TQMSound> s(&sound);
-  Trace(page, sound, "finish");
+  Trace(page, sound, "finish", &sound.graph());
   RunEvent(sound, sound.evntFinish);
   if (!s || !s->Loop || m_player.terminating()) return;
   // NumberOfLoops counts every pass; 0 loops for ever.
@@ -272,7 +278,7 @@ void MediaHost::SoundFinished(TQMSound& sound, TQMForm& page) {
 void MediaHost::VideoFinished(TQMVideo& video, MediaGraph& graph, TQMForm& page) {
   QPointer<TQMVideo> v(&video);
   QPointer<MediaGraph> g(&graph);
-  Trace(page, video, "finish");
+  Trace(page, video, "finish", &graph);
   RunEvent(video, video.evntFinish);
   if (!v || !g || m_player.terminating()) return;
   if (!v->Loop) {

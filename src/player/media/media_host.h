@@ -8,6 +8,7 @@
 
 #include "player/media/media_objects.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -65,12 +66,14 @@ class MediaHost : public QObject {
   void SoundFinished(TQMSound& sound, TQMForm& page);
   void VideoFinished(TQMVideo& video, MediaGraph& graph, TQMForm& page);
   void RunEvent(PageObjectItem& item, const Script& script);
-  void Trace(TQMForm& page, PageObjectItem& item, const char* what);
+  // Traced at the time the graph reported it.
+  void Trace(TQMForm& page, PageObjectItem& item, const char* what, const MediaGraph* graph);
   void LeaveFullScreen(TQMVideo& video);
 
   Player& m_player;
   QPointer<TQMVideo> m_full_screen;  // the full-screen register
   bool m_watching_escape = false;
+  QElapsedTimer m_clock;  // the times of events without a graph
   std::unique_ptr<MultimediaDevices> m_devices;
 };
 
