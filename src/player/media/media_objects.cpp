@@ -62,10 +62,6 @@ void TQMVideo::Moved(int32_t left, int32_t top) {
   hide();
 }
 
-void TQMVideo::StopMedia() {
-  if (m_graph) m_graph->Stop();
-}
-
 void TQMVideo::DestroyOwned(const std::function<void(std::string_view name)>& destroy) {
   // The still goes with the video rather than staying over the page.
   if (!Stl) return;

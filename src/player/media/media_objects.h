@@ -24,7 +24,6 @@ class TQMSound : public QObject, public PageObjectItem {
   QObject* AsObject() override { return this; }
   ObjectSnapshot Snapshot() override;
   Script* EventScript(ObjectEvent event) override;
-  void StopMedia() override { m_graph->Stop(); }
 
   MediaGraph& graph() { return *m_graph; }
   // The volume setting, 0 to 10000, given to the graph.
@@ -53,7 +52,6 @@ class TQMVideo : public QWidget, public PageObjectItem {
   // The still follows the video; the video stops and waits to be played again.
   void Moved(int32_t left, int32_t top) override;
   void DestroyOwned(const std::function<void(std::string_view name)>& destroy) override;
-  void StopMedia() override;
 
   // The graph "FIL" + n; nothing once a script deleted it.
   MediaGraph* graph() const { return m_graph; }

@@ -57,8 +57,6 @@ class PageObjectItem {
   // Destroys what the object owns besides its companions, through `destroy`,
   // before it is deleted.
   virtual void DestroyOwned(const std::function<void(std::string_view name)>& destroy) {}
-  // Stops the object's media playback, if it has any.
-  virtual void StopMedia() {}
 
   // 0 outside, 1 the pointer inside, 2 an edit with the keyboard focus.
   int Tag = 0;
