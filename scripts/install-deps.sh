@@ -11,6 +11,11 @@ packages=(
   # the Windows fonts projects name
   qt6-base-dev qt6-image-formats-plugins
   libxrandr-dev   # display modes on X11
+  # sound and video: GStreamer with the decoders of the formats projects
+  # carry, a SoundFont for MIDI, the desktop's sound theme for beeps
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav timgm6mb-soundfont sound-theme-freedesktop
   fonts-liberation fonts-wine fonts-farsiweb fonts-noto-core
 )
 if [ "${1:-}" = "--test" ]; then
@@ -21,6 +26,8 @@ if [ "${1:-}" = "--test" ]; then
     icoutils                   # wrestool, lists what a PE file holds
     dbus-daemon                # a private session bus for the screen-saver test
     xvfb xauth                 # a desktop for the player without a display
+    ffmpeg                     # makes the media the media tests play
+    gstreamer1.0-tools         # the bare pipeline the media bench compares against
   )
 fi
 

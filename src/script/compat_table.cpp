@@ -11,13 +11,9 @@ using L = CompatLevel;
 using O = ObjectKind;
 using S = CompatService;
 
-constexpr const char* kMultimedia =
-    "there is no multimedia command interface here; the command is only traced";
 constexpr const char* kLan =
     "LAN messaging is not in this player yet: the action fails with \"The network connection "
     "is not available.\"";
-constexpr const char* kSound = "no media engine yet: sounds are built but never play";
-constexpr const char* kVideo = "no media engine yet: videos are built but never play";
 constexpr const char* kFlash =
     "the Flash control is not available: Flash objects are never built, so their actions "
     "find no object";
@@ -38,25 +34,12 @@ const CompatRow kRows[] = {
      "open a file or program",
      L::kPartial,
      "the window-show mode is left to the desktop, which opens windows as it sees fit"},
-    {K::kAction, 39, {}, "multimedia command string", L::kUnsupported, kMultimedia},
     {K::kAction,
      42,
      {},
      "keyboard layout",
      L::kUnsupported,
      "keyboard layouts belong to the desktop session; the request is only traced"},
-    {K::kAction,
-     43,
-     {},
-     "message beep",
-     L::kPartial,
-     "the desktop's bell whatever the beep type, and nothing at all headless"},
-    {K::kAction,
-     44,
-     {},
-     "tone",
-     L::kUnsupported,
-     "there is no tone generator: the call only takes the tone's time"},
     {K::kAction,
      79,
      {},
@@ -75,20 +58,8 @@ const CompatRow kRows[] = {
      "the window is resized, but no plug-in is loaded to draw it"},
     {K::kObjectAction, 42, O::Flash, "loop", L::kUnsupported, kFlash},
     {K::kObjectAction, 49, O::Browser, "navigate", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 50, O::Sound, "volume", L::kUnsupported, kSound},
-    {K::kObjectAction, 51, O::Sound, "play with page start", L::kUnsupported, kSound},
-    {K::kObjectAction, 52, O::Sound, "number of loops", L::kUnsupported, kSound},
-    {K::kObjectAction, 53, O::Sound, "delay between loops", L::kUnsupported, kSound},
-    {K::kObjectAction, 54, O::Sound, "play", L::kUnsupported, kSound},
-    {K::kObjectAction, 54, O::Video, "play", L::kUnsupported, kVideo},
     {K::kObjectAction, 54, O::Flash, "play", L::kUnsupported, kFlash},
-    {K::kObjectAction, 55, O::Sound, "pause", L::kUnsupported, kSound},
-    {K::kObjectAction, 55, O::Video, "pause", L::kUnsupported, kVideo},
-    {K::kObjectAction, 56, O::Sound, "stop", L::kUnsupported, kSound},
-    {K::kObjectAction, 56, O::Video, "stop", L::kUnsupported, kVideo},
     {K::kObjectAction, 56, O::Flash, "stop", L::kUnsupported, kFlash},
-    {K::kObjectAction, 57, O::Sound, "load a file", L::kUnsupported, kSound},
-    {K::kObjectAction, 57, O::Video, "load a file", L::kUnsupported, kVideo},
     {K::kObjectAction, 57, O::Flash, "load a movie", L::kUnsupported, kFlash},
     {K::kObjectAction, 58, O::Flash, "context menu", L::kUnsupported, kFlash},
     {K::kObjectAction, 58, O::Browser, "context menu", L::kUnsupported, kBrowser},
@@ -101,8 +72,6 @@ const CompatRow kRows[] = {
     {K::kObjectAction, 65, O::Plugin, "send a file or number", L::kUnsupported, kPlugin},
     {K::kObjectAction, 66, O::Plugin, "call an export", L::kUnsupported, kPlugin},
     {K::kObjectAction, 67, O::Plugin, "read a file or number", L::kUnsupported, kPlugin},
-    {K::kObjectAction, 79, O::Sound, "seek and play", L::kUnsupported, kSound},
-    {K::kObjectAction, 79, O::Video, "seek and play", L::kUnsupported, kVideo},
     {K::kObjectAction, 80, O::Flash, "set a movie variable", L::kUnsupported, kFlash},
     {K::kObjectAction, 81, O::Browser, "go back", L::kUnsupported, kBrowser},
     {K::kObjectAction, 82, O::Browser, "go forward", L::kUnsupported, kBrowser},
@@ -112,9 +81,6 @@ const CompatRow kRows[] = {
     {K::kObjectAction, 86, O::Browser, "print", L::kUnsupported, kBrowser},
     {K::kObjectAction, 87, O::Browser, "print preview", L::kUnsupported, kBrowser},
     {K::kObjectAction, 88, O::Browser, "page setup", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 89, O::Video, "full screen", L::kUnsupported, kVideo},
-    {K::kObjectAction, 103, O::Sound, "rewind", L::kUnsupported, kSound},
-    {K::kObjectAction, 103, O::Video, "rewind", L::kUnsupported, kVideo},
     {K::kObjectAction, 103, O::Flash, "rewind", L::kUnsupported, kFlash},
 
     // --- Numeric functions
@@ -125,18 +91,6 @@ const CompatRow kRows[] = {
      L::kPartial,
      "only the mouse buttons, Shift, Ctrl and Alt are known; other keys read as up, with no "
      "toggle state"},
-    {K::kNumericFunction,
-     46,
-     {},
-     "media volume",
-     L::kPartial,
-     "the volume the project gives; no media engine yet"},
-    {K::kNumericFunction,
-     47,
-     {},
-     "media state",
-     L::kUnsupported,
-     "always 0 (nothing loaded): no media engine yet"},
 
     // --- String functions
     {K::kStringFunction,
@@ -172,8 +126,6 @@ const CompatRow kRows[] = {
      L::kUnsupported,
      "a second start runs a second player; its command line is not forwarded and the "
      "command-line script does not run"},
-    {K::kService, Service(S::kSoundPlayback), O::Sound, "sound playback", L::kUnsupported, kSound},
-    {K::kService, Service(S::kVideoPlayback), O::Video, "video playback", L::kUnsupported, kVideo},
     {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
     {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
     {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},

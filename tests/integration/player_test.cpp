@@ -153,15 +153,21 @@ int DifferentPixels(const QImage& a, const QImage& b) {
 }  // namespace
 
 TEST_F(PlayerRun, DrawsEveryClassAsTheReferencePicture) {
+  // The sound that starts with the page has no file: its start after
+  // construction and its restart after the show script each report it.
+  std::string folder;  // the fixtures' folder as the trace writes a Windows path
+  for (char c : kFixtures) folder += c == '/' ? std::string("\\\\") : std::string(1, c);
+  const std::string kNoMusic =
+      R"({"event":"message","caption":"Morvane Exception","text":"Cannot play \"Z:)" + folder +
+      R"(\\\\music.wav\". Cannot render the file: the system cannot find the file specified.","flags":16,"result":1})";
   fs::path shots = m_dir / "shots";
   EXPECT_EQ(Run(kFixtures + "/objects", "--quit-after 400 --screenshot " + Quote(shots.string())),
             1);
   EXPECT_EQ(TraceLines(), (std::vector<std::string>{
-                              R"({"event":"inert","page":1,"object":"OBJ25","kind":"sound"})",
-                              R"({"event":"inert","page":1,"object":"OBJ26","kind":"video"})",
                               R"({"event":"inert","page":1,"object":"OBJ27","kind":"browser"})",
                               R"({"event":"inert","page":1,"object":"OBJ28","kind":"plugin"})",
-                              R"({"event":"show","page":1})", R"({"event":"exit","code":1})"}));
+                              R"({"event":"show","page":1})", kNoMusic, kNoMusic,
+                              R"({"event":"exit","code":1})"}));
   QImage page(QString::fromStdString((shots / "page1.png").string()));
   QImage expected(QString::fromStdString(kFixtures + "/objects/expected-page1.png"));
   ASSERT_EQ(page.size(), expected.size());

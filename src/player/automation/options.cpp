@@ -43,6 +43,8 @@ const char* PlayerUsage() {
          "                      the default printer\n"
          "  --codepage N        the code page of texts in fonts of character set 0 or 1\n"
          "                      (default: guessed from the project's fonts)\n"
+         "  --audio none|auto   where sound goes: nowhere, in real time (the default\n"
+         "                      headless), or the desktop's output\n"
          "  -h, --help          show this help\n";
 }
 
@@ -68,7 +70,7 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--compat-report" || arg == "--screenshot" ||
                arg == "--input" || arg == "--codepage" || arg == "--dialog-answers" ||
-               arg == "--print-to") {
+               arg == "--print-to" || arg == "--audio") {
       std::optional<std::string> v = value();
       if (!v) return fail("option " + arg + " needs a value");
       if (arg == "--answers") {
@@ -98,6 +100,9 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
         o.dialog_answers_file = *v;
       } else if (arg == "--print-to") {
         o.print_to_dir = *v;
+      } else if (arg == "--audio") {
+        if (*v != "none" && *v != "auto") return fail("--audio: '" + *v + "' is not none or auto");
+        o.audio = *v;
       } else {
         o.input_file = *v;
       }

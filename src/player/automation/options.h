@@ -23,6 +23,9 @@ struct PlayerOptions {
   std::string dialog_answers_file;
   std::string print_to_dir;      // not empty: print jobs become PDF files there
   std::optional<int> code_page;  // else guessed from the project's fonts
+  // "none": sound plays silently in real time; "auto": the desktop's output;
+  // empty: none when headless, else auto.
+  std::string audio;
   bool help = false;
 };
 

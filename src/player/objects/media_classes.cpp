@@ -1,5 +1,5 @@
-// The rows of the classes whose engines come later: sounds, videos, Flash
-// movies, web browsers and plug-in windows. They are built with every
+// The rows of the classes whose engines come later: Flash movies, web
+// browsers and plug-in windows. They are built with every
 // property and companion the package gives them and stay inert.
 
 #include "platform/path_macros.h"
@@ -9,97 +9,11 @@
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
 
-#include <QSlider>
 #include <QTimer>
 
 namespace morvane {
 
-Script* TQMSound::EventScript(ObjectEvent event) {
-  if (event == ObjectEvent::kStart) return &evntStart;
-  if (event == ObjectEvent::kFinish) return &evntFinish;
-  return nullptr;
-}
-
-Script* TQMVideo::EventScript(ObjectEvent event) {
-  if (event == ObjectEvent::kStart) return &evntStart;
-  if (event == ObjectEvent::kFinish) return &evntFinish;
-  return nullptr;
-}
-
-void TQMVideo::Moved(int32_t left, int32_t top) {
-  if (Stl) Stl->move(left, top);
-  hide();
-}
-
-void TQMVideo::DestroyOwned(const std::function<void(std::string_view name)>& destroy) {
-  // The still goes with the video rather than staying over the page.
-  if (!Stl) return;
-  destroy("IMG" + model().name);
-  Stl = nullptr;
-}
-
 namespace {
-
-// A hidden position tracker.
-QSlider* Track(ObjectBuilder& b, std::string_view name) {
-  auto* track = new QSlider(Qt::Horizontal, &b.surface);
-  track->setVisible(false);
-  b.Name(*track, name);
-  return track;
-}
-
-void BuildSound(ObjectBuilder& b, const PageObject& o) {
-  auto* s = new TQMSound(o, &b.form);
-  s->Loop = o.loop;
-  s->PlayWithPageStart = o.play_with_page_start;
-  s->volume = o.volume;
-  s->DelayBetweenLoops = o.delay;
-  s->NumberOfLoops = o.loops;
-  s->FileName = ExpandPathMacros(o.file, b.player.environment().macro_folders());
-  s->evntStart = o.evntStart, s->evntFinish = o.evntFinish;
-  b.Add(*s);
-  Track(b, "SND" + o.name);
-  if (o.play_with_page_start) {
-    auto* start = new QTimer(&b.form);
-    start->setSingleShot(true);
-    start->setInterval(1);
-    b.Name(*start, "TIMOBJ" + o.name);
-  }
-}
-
-void BuildVideo(ObjectBuilder& b, const PageObject& o) {
-  Environment& env = b.player.environment();
-  const MacroFolders folders = env.macro_folders();
-  b.Name(*new QObject(&b.form), "FIL" + o.name);
-  Track(b, "TRK" + o.name);
-  auto* v = new TQMVideo(o, &b.surface);
-  v->Loop = o.loop;
-  v->PlayWithPageStart = o.play_with_page_start;
-  v->Volume = o.volume;
-  b.Place(*v, o);
-  v->DelayBetweenLoops = o.delay;
-  v->Speed = o.speed;
-  v->Path = ExpandPathMacros(o.file, folders);
-  v->evntStart = o.evntStart, v->evntFinish = o.evntFinish;
-  // The still over the video's box, from a file no part of the player
-  // writes; without it the still stays empty.
-  auto* still = new TQMImage(DefaultObject(ObjectKind::Image), &b.surface);
-  still->SetPlacement(true, false, false);
-  still->setGeometry(v->geometry());
-  std::string still_path = folders.temp + "FIL" + o.name + ".bmp";
-  if (std::optional<std::string> host = env.drives().ToHost(still_path)) {
-    if (std::optional<std::string> bytes = ReadHostFile(*host)) {
-      still->SetPicture(ReadPicture(*bytes), false, QColor(), false);
-      still->ImgPath = still_path;
-    }
-  }
-  still->setVisible(true);
-  still->raise();
-  b.Name(*still, "IMG" + o.name);
-  v->Stl = still;
-  v->setVisible(o.visible && o.play_with_page_start);
-  b.Add(*v);
-}
 
 void BuildBrowser(ObjectBuilder& b, const PageObject& o) {
   auto* w = new TQMBrowser(o, &b.surface);
@@ -143,62 +57,6 @@ ObjectActionRow Waiting(int32_t code, const char* kinds) {
 }
 
 }  // namespace
-
-ObjectClass SoundClass() {
-  ObjectClass row{ObjectKind::Sound, "TQMSound"};
-  row.companions = {"SND"};
-  row.built_with_page = true;
-  row.visual = false;
-  row.inert = true;
-  row.build = BuildSound;
-  row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
-    return new TQMSound(defaults, &b.form);
-  };
-  row.create_words = {"sound"};
-  row.create = [](ObjectBuilder& b, const PageObject& model, std::string_view) -> PageObjectItem* {
-    auto* s = new TQMSound(model, &b.form);
-    Track(b, "SND" + model.name);
-    return s;
-  };
-  row.actions = {
-      {42, "B", [](ObjectActionCall& c) { static_cast<TQMSound&>(c.item).Loop = c.args.B(0); }},
-      Waiting(50, "N"),
-      Waiting(51, "B"),
-      Waiting(52, "N"),
-      Waiting(53, "N"),
-      Waiting(54, ""),
-      Waiting(55, ""),
-      Waiting(56, ""),
-      Waiting(57, "P"),
-      {77, "E", ReplaceEventScriptAction},
-      {78, "E", ReplaceEventScriptAction},
-      Waiting(79, "N"),
-      Waiting(103, ""),
-  };
-  return row;
-}
-
-ObjectClass VideoClass() {
-  ObjectClass row{ObjectKind::Video, "TQMVideo"};
-  row.companions = {"FIL", "TRK", "IMG"};
-  row.inert = true;
-  row.build = BuildVideo;
-  row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
-    return new TQMVideo(defaults, &b.surface);
-  };
-  row.actions = {
-      Waiting(54, ""),
-      Waiting(55, ""),
-      Waiting(56, ""),
-      Waiting(57, "P"),
-      {77, "E", ReplaceEventScriptAction},
-      {78, "E", ReplaceEventScriptAction},
-      Waiting(79, "N"),
-      Waiting(89, "B"),
-      Waiting(103, ""),
-  };
-  return row;
-}
 
 ObjectClass FlashClass() {
   ObjectClass row{ObjectKind::Flash, "TQMFlash"};

@@ -26,8 +26,6 @@ ObjectClass ImageClass();
 ObjectClass ShapeClass();
 ObjectClass TimerClass();
 ObjectClass ListBoxClass();
-ObjectClass SoundClass();
-ObjectClass VideoClass();
 ObjectClass FlashClass();
 ObjectClass BrowserClass();
 ObjectClass PluginClass();
@@ -41,11 +39,22 @@ using Table = std::array<std::unique_ptr<ObjectClass>, kObjectKindCount>;
 Table& Rows() {
   static Table rows = [] {
     Table t;
-    for (ObjectClass row : {TextClass(), EditClass(), ButtonClass(), ImageClass(), ShapeClass(),
-                            TimerClass(), ListBoxClass(), SoundClass(), VideoClass(), FlashClass(),
-                            BrowserClass(), PluginClass()}) {
+    for (ObjectClass row :
+         {TextClass(), EditClass(), ButtonClass(), ImageClass(), ShapeClass(), TimerClass(),
+          ListBoxClass(), FlashClass(), BrowserClass(), PluginClass()}) {
       const size_t at = size_t(row.kind);
       t[at] = std::make_unique<ObjectClass>(std::move(row));
+    }
+    // A kind whose engine registers its row later (sounds and videos) builds
+    // nothing until it does.
+    for (size_t at = 0; at < t.size(); ++at) {
+      if (t[at]) continue;
+      const ObjectKind kind = ObjectKind(at);
+      auto bare = std::make_unique<ObjectClass>(kind, ObjectKindName(kind));
+      bare->visual = false;
+      bare->build = [](ObjectBuilder&, const PageObject&) {};
+      bare->make_template = [](ObjectBuilder&, const PageObject&) -> QObject* { return nullptr; };
+      t[at] = std::move(bare);
     }
     return t;
   }();

@@ -216,6 +216,7 @@ void TQMForm::OnShowTimer() {
   }
   if (QWidget* focus = focusWidget()) focus->clearFocus();
   m_player.RunScript(m_page.on_show, *this);
+  m_player.RunShowScriptHooks(*this);
 }
 
 void TQMForm::hideEvent(QHideEvent* event) {
@@ -269,8 +270,8 @@ void TQMForm::changeEvent(QEvent* event) {
   // The player's own minimize and restore note the new state themselves; a
   // window system that echoes them later would count them twice. Headless
   // nobody else changes a window's state.
-  if (event->type() == QEvent::WindowStateChange && event->spontaneous() &&
-      !m_player.headless() && !m_player.terminating()) {
+  if (event->type() == QEvent::WindowStateChange && event->spontaneous() && !m_player.headless() &&
+      !m_player.terminating()) {
     m_player.NoteWindowStates();
   }
 }

@@ -5,6 +5,7 @@
 #include "package/source_folder.h"
 #include "platform/path_macros.h"
 #include "platform/trailer.h"
+#include "player/media/media_services.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
 #include "player/shell/hints.h"
@@ -215,6 +216,8 @@ bool Player::Start() {
   }
   m_desktop_settings = std::make_unique<DesktopSettings>(
       m_project.options, QString::fromStdString(ToUtf8(m_project.title, m_code_page)));
+
+  SetUpMedia(*this);
 
   // What the first page header brings: extraction, fonts, cursors.
   if (!m_project.pages.empty()) {
@@ -530,6 +533,21 @@ void Player::ReportException(std::string message) {
   }
 }
 
+void Player::AddShowScriptHook(std::function<void(TQMForm&)> hook) {
+  m_show_script_hooks.push_back(std::move(hook));
+}
+
+void Player::RunShowScriptHooks(TQMForm& page) {
+  for (const auto& hook : m_show_script_hooks) {
+    if (m_terminating) return;
+    hook(page);
+  }
+}
+
+void Player::AddTerminateHook(std::function<void()> hook) {
+  m_terminate_hooks.push_back(std::move(hook));
+}
+
 bool Player::GetDB(std::string_view name, TAPDatabase& record) const {
   return morvane::GetDB(m_project.databases, name, record);
 }
@@ -574,6 +592,12 @@ void Player::TerminateApp() {
     try {
       form->move(10000, 10000);
       form->hide();
+    } catch (...) {
+    }
+  }
+  for (const auto& hook : m_terminate_hooks) {
+    try {
+      hook();
     } catch (...) {
     }
   }

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+class QObject;
 class QWidget;
 
 namespace morvane {
@@ -152,6 +153,16 @@ class Player {
   // false, and `record` unchanged, when there is none.
   bool GetDB(std::string_view name, TAPDatabase& record) const;
 
+  // --- Hooks of the parts that come with the pages
+  // Runs after every show script of a page (the sounds that start with it).
+  void AddShowScriptHook(std::function<void(TQMForm&)> hook);
+  void RunShowScriptHooks(TQMForm& page);
+  // Runs in `TerminateApp` (media stops there).
+  void AddTerminateHook(std::function<void()> hook);
+  // The media engine's state for this run; nothing until a project needs it.
+  QObject* media_host() const { return m_media_host.get(); }
+  void SetMediaHost(std::unique_ptr<QObject> host) { m_media_host = std::move(host); }
+
   // A picture of a page window's client area.
   bool SavePagePicture(int page, const std::string& path);
 
@@ -185,6 +196,10 @@ class Player {
   std::unique_ptr<DesktopSettings> m_desktop_settings;
   RunFonts m_fonts;
   CursorTable m_cursors;
+  std::vector<std::function<void(TQMForm&)>> m_show_script_hooks;
+  std::vector<std::function<void()>> m_terminate_hooks;
+  // Invariant: the media host outlives the pages, whose graphs it serves.
+  std::unique_ptr<QObject> m_media_host;
   std::vector<std::unique_ptr<TQMForm>> m_pages;  // page n is m_pages[n - 1]
   std::unique_ptr<InputPlayback> m_input;
   std::unique_ptr<PageTransitions> m_transitions;

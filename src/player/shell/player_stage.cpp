@@ -1,6 +1,8 @@
 #include "player/shell/player_stage.h"
 
 #include "expr/eval_error.h"
+#include "player/media/media_services.h"
+#include "player/media/system_sounds.h"
 #include "player/objects/object_actions.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"
@@ -387,6 +389,13 @@ void PlayerStage::SetClipboardText(std::string_view text) {
 
 void PlayerStage::MultimediaCommand(std::string_view command) {
   m_player.trace().Write("mci", {{"command", ToUtf8(command, m_player.code_page())}});
+  // A refused command shows the platform's text; the script goes on.
+  RunOnMainThread([&] {
+    const std::string error = SendMultimediaCommand(m_player, command);
+    if (!error.empty())
+      m_player.MessageBox(ToUtf8(m_player.project().title, m_player.code_page()), error,
+                          kMbOk | kMbIconExclamation);
+  });
 }
 
 void PlayerStage::LoadKeyboardLayout(std::string_view layout_id) {
@@ -395,13 +404,12 @@ void PlayerStage::LoadKeyboardLayout(std::string_view layout_id) {
 
 void PlayerStage::MessageBeep(int32_t type) {
   m_player.trace().Write("beep", {{"type", type}});
-  if (!m_player.headless()) RunOnMainThread([] { QApplication::beep(); });
+  PlayBeep(type);
 }
 
 void PlayerStage::Tone(int32_t frequency, int32_t duration_ms) {
   m_player.trace().Write("tone", {{"frequency", frequency}, {"duration", duration_ms}});
-  // No tone generator here: the call still lasts as long as the tone would.
-  if (duration_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(duration_ms));
+  PlayTone(frequency, duration_ms);
 }
 
 void PlayerStage::RegisterFont(const std::string& host_path, bool add) {

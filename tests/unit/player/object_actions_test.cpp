@@ -7,6 +7,7 @@
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
+#include "player/media/media_objects.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"

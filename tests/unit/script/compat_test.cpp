@@ -99,29 +99,29 @@ PageObject Object(ObjectKind kind, std::string name) {
   return object;
 }
 
-// Two pages whose object 2 is a sound on one and a video on the other.
+// Two pages whose object 2 is a Flash movie on one and a web browser on the other.
 Project TwoPageProject() {
   Project project;
   project.options.single_instance = true;
-  project.on_error = "44(1,1)";
-  project.functions.push_back(TFunc{"Beep", "", 0, "#a=1\r43(0)", 0});
+  project.on_error = "42(\"0409\")";
+  project.functions.push_back(TFunc{"Paint", "", 0, "#a=1\r79(1)", 0});
   Page first;
   first.name = "One";
   first.on_show =
-      "#k=@5%(65)\r2(#i=1,3)\r44(440,0)\r1\r"
-      "10(\"2\",\"\").54\r"          // the script's own page: the sound
-      "10(2,\"two\").54\r"           // page by name, ignoring case: the video
-      "10(\"2\",$page).57(\"a\")\r"  // any page: both
-      "10($o,\"\").54\r"             // an object no scan can tell
-      "10(\"2\",\"Nowhere\").54\r"   // no such page: nothing happens
+      "#k=@5%(65)\r2(#i=1,3)\r42(\"0409\")\r1\r"
+      "10(\"2\",\"\").54\r"         // the script's own page: the movie
+      "10(2,\"two\").81\r"          // page by name, ignoring case: the browser
+      "10(\"2\",$page).58(1)\r"     // any page: both
+      "10($o,\"\").54\r"            // an object no scan can tell
+      "10(\"2\",\"Nowhere\").54\r"  // no such page: nothing happens
       "124\r2(#j=1,2)\r0(#j>0)\r#k=@5%(16)\r1\r1";
-  first.objects.push_back(Object(ObjectKind::Sound, "2"));
+  first.objects.push_back(Object(ObjectKind::Flash, "2"));
   PageObject text = Object(ObjectKind::Text, "1");
   text.evntMDown = "$v=32(\"4\",\"x\")\r10(\"1\",\"\").54";
   first.objects.push_back(text);
   Page second;
   second.name = "Two";
-  second.objects.push_back(Object(ObjectKind::Video, "2"));
+  second.objects.push_back(Object(ObjectKind::Browser, "2"));
   project.pages = {first, second};
   return project;
 }
@@ -159,17 +159,17 @@ TEST(CompatScan, CountsWhatTheScriptsNameWithTheFirstPlace) {
   ExpectEntries(
       ScanProject(project),
       {
-          {K::kAction, 43, {}, 1, At({}, "", "function 1", 2)},
-          {K::kAction, 44, {}, 2, At({}, "", "on_error", 1)},
-          {K::kObjectAction, 54, O::Sound, 1, At(1, "", "on_show", 5)},
-          {K::kObjectAction, 54, O::Video, 1, At(1, "", "on_show", 6)},
-          {K::kObjectAction, 57, O::Sound, 1, At(1, "", "on_show", 7)},
-          {K::kObjectAction, 57, O::Video, 1, At(1, "", "on_show", 7)},
+          {K::kAction, 42, {}, 2, At({}, "", "on_error", 1)},
+          {K::kAction, 79, {}, 1, At({}, "", "function 1", 2)},
+          {K::kObjectAction, 54, O::Flash, 1, At(1, "", "on_show", 5)},
+          {K::kObjectAction, 58, O::Flash, 1, At(1, "", "on_show", 7)},
+          {K::kObjectAction, 58, O::Browser, 1, At(1, "", "on_show", 7)},
+          {K::kObjectAction, 81, O::Browser, 1, At(1, "", "on_show", 6)},
           {K::kNumericFunction, 5, {}, 2, At(1, "", "on_show", 1)},
           {K::kStringFunction, 32, {}, 1, At(1, "OBJ1", "on_mouse_down", 1)},
           {K::kService, int32_t(CompatService::kSingleInstance), {}, 1, At({}, "", "", {})},
-          {K::kService, int32_t(CompatService::kSoundPlayback), O::Sound, 1, At(1, "OBJ2", "", {})},
-          {K::kService, int32_t(CompatService::kVideoPlayback), O::Video, 1, At(2, "OBJ2", "", {})},
+          {K::kService, int32_t(CompatService::kFlashMovie), O::Flash, 1, At(1, "OBJ2", "", {})},
+          {K::kService, int32_t(CompatService::kWebBrowser), O::Browser, 1, At(2, "OBJ2", "", {})},
       });
 }
 
@@ -186,32 +186,31 @@ TEST(CompatRecorder, NotesWhatRunningScriptsMeetWithTheirPlace) {
   EXPECT_EQ(world.Run("#z=0\r42(\"0409\")", 2), "");
   using K = CompatKind;
   ExpectEntries(recorder.Entries(), {
-                                        {K::kAction, 42, {}, 1, At(2, "", "", 2)},
-                                        {K::kAction, 43, {}, 1, At(1, "", "function 1", 2)},
-                                        {K::kAction, 44, {}, 3, At(1, "", "on_show", 3)},
+                                        {K::kAction, 42, {}, 4, At(1, "", "on_show", 3)},
+                                        {K::kAction, 79, {}, 1, At(1, "", "function 1", 2)},
                                         {K::kNumericFunction, 5, {}, 3, At(1, "", "on_show", 1)},
                                     });
 
   // The report parses as JSON and carries every field.
   const YAML::Node report = YAML::Load(CompatReportJson(recorder.Entries(), 1252));
   ASSERT_TRUE(report["entries"].IsSequence());
-  ASSERT_EQ(report["entries"].size(), 4u);
-  const YAML::Node tone = report["entries"][2];
-  EXPECT_EQ(tone["kind"].as<std::string>(), "action");
-  EXPECT_EQ(tone["code"].as<int>(), 44);
-  EXPECT_TRUE(tone["object_kind"].IsNull());
-  EXPECT_EQ(tone["name"].as<std::string>(), "tone");
-  EXPECT_EQ(tone["level"].as<std::string>(), "unsupported");
-  EXPECT_EQ(tone["count"].as<int>(), 3);
-  EXPECT_EQ(tone["first"]["page"].as<int>(), 1);
-  EXPECT_TRUE(tone["first"]["object"].IsNull());
-  EXPECT_EQ(tone["first"]["event"].as<std::string>(), "on_show");
-  EXPECT_EQ(tone["first"]["line"].as<int>(), 3);
+  ASSERT_EQ(report["entries"].size(), 3u);
+  const YAML::Node layout = report["entries"][0];
+  EXPECT_EQ(layout["kind"].as<std::string>(), "action");
+  EXPECT_EQ(layout["code"].as<int>(), 42);
+  EXPECT_TRUE(layout["object_kind"].IsNull());
+  EXPECT_EQ(layout["name"].as<std::string>(), "keyboard layout");
+  EXPECT_EQ(layout["level"].as<std::string>(), "unsupported");
+  EXPECT_EQ(layout["count"].as<int>(), 4);
+  EXPECT_EQ(layout["first"]["page"].as<int>(), 1);
+  EXPECT_TRUE(layout["first"]["object"].IsNull());
+  EXPECT_EQ(layout["first"]["event"].as<std::string>(), "on_show");
+  EXPECT_EQ(layout["first"]["line"].as<int>(), 3);
 
   // Without a recorder nothing is noted and no site is kept.
   world.engine->SetCompatRecorder(nullptr);
-  EXPECT_EQ(world.Run("44(1,0)"), "");
-  EXPECT_EQ(recorder.Entries()[2].count, 3u);
+  EXPECT_EQ(world.Run("42(\"0409\")"), "");
+  EXPECT_EQ(recorder.Entries()[0].count, 4u);
   EXPECT_EQ(CurrentScriptSite().line, 0u);
 }
 
