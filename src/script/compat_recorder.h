@@ -48,7 +48,7 @@ struct ScriptSite {
 // script's window and line when none has it (a script replaced at run time).
 CompatPlace LocateScript(const Project* project, const ScriptSite& site);
 
-class CompatRecorder : public FunctionObserver {
+class CompatRecorder final : public FunctionObserver {
  public:
   // `project` (may be null) places running scripts; it must outlive the
   // recorder.

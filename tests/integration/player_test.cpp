@@ -296,50 +296,9 @@ TEST_F(PlayerRun, ScriptsRunOnShowCloseAndNavigation) {
   EXPECT_EQ(second.pixelColor(100, 50), QColor(0, 0, 255));
 }
 
-TEST_F(PlayerRun, ScriptFailuresReachTheApplicationHandler) {
-  fs::path vars = m_dir / "vars.json";
-  // Without an on-error script the failure is shown in its box.
-  EXPECT_EQ(
-      Run(kFixtures + "/script-error", "--quit-after 400 --dump-vars " + Quote(vars.string())), 1);
-  EXPECT_EQ(
-      TraceLines(),
-      (std::vector<std::string>{
-          R"({"event":"show","page":1})",
-          R"({"event":"message","caption":"Morvane Exception","text":"Line #2: Parsing integer failed.","flags":16,"result":1})",
-          R"({"event":"exit","code":1})"}));
-  std::string dump = ReadText(vars);
-  EXPECT_TRUE(DumpHas(dump, "strings", R"("_error": "Line #2: Parsing integer failed.")")) << dump;
-  EXPECT_TRUE(DumpHas(dump, "numbers", R"("_error": "0")")) << dump;
-  EXPECT_FALSE(DumpHas(dump, "numbers", R"("c": )")) << dump;
-
-  // With one, it runs instead of the box, and a failed conversion is told in
-  // the system's own words.
-  fs::remove(trace());
-  EXPECT_EQ(Run(kFixtures + "/on-error", "--quit-after 400 --dump-vars " + Quote(vars.string())),
-            1);
-  EXPECT_EQ(TraceLines(), (std::vector<std::string>{R"({"event":"show","page":1})",
-                                                    R"({"event":"exit","code":1})"}));
-  dump = ReadText(vars);
-  EXPECT_TRUE(DumpHas(dump, "strings", R"("caught": "Failed to convert the values.")")) << dump;
-  EXPECT_TRUE(DumpHas(dump, "numbers", R"("caught_number": "5")")) << dump;
-  EXPECT_TRUE(DumpHas(dump, "numbers", R"("before": "1")")) << dump;
-  EXPECT_FALSE(DumpHas(dump, "numbers", R"("after": )")) << dump;
-}
-
-TEST_F(PlayerRun, WorkerThreadsHandWindowActionsToTheMainThread) {
-  fs::path vars = m_dir / "vars.json";
-  // The main thread sleeps in the show script while the worker waits for it;
-  // then the worker's page switch and its end of the program run there.
-  EXPECT_EQ(Run(kFixtures + "/worker", "--quit-after 5000 --dump-vars " + Quote(vars.string())), 1);
-  EXPECT_EQ(TraceLines(), (std::vector<std::string>{
-                              R"({"event":"show","page":1})", R"({"event":"show","page":2})",
-                              R"({"event":"hide","page":1})", R"({"event":"exit","code":1})"}));
-  const std::string dump = ReadText(vars);
-  for (const char* entry :
-       {R"("worker_page": "1")", R"("worker_after": "2")", R"("main_done": "1")"}) {
-    EXPECT_TRUE(DumpHas(dump, "numbers", entry)) << entry << "\n" << dump;
-  }
-}
+// Script failures with and without an on-error script, and worker threads
+// handing window actions to the main thread: fixture cases script-error,
+// on-error and worker (expect.yaml, run by cases_test.cpp).
 
 TEST_F(PlayerRun, DeclaredDatabaseBringsItsEngineLibrary) {
   const fs::path library = m_dir / "prefix/windows/system32/sqlite3.dll";

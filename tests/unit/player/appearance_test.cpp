@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QThread>
+#include "support/qt_app.h"
 
 #include <gtest/gtest.h>
 
@@ -160,20 +161,8 @@ TEST(BackgroundReaders, MetafileComesBetweenGifAndIcon) {
 }
 
 // The player on a fixture, in this process.
-class LookPlayer : public ::testing::Test {
+class LookPlayer : public morvane::test::QtAppSuite {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "appearance_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) s_app = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete s_app;
-    s_app = nullptr;
-  }
-
   void SetUp() override {
     m_temp = std::filesystem::temp_directory_path() /
              ("morvane-look-" + std::to_string(getpid()) + "-" +
@@ -223,7 +212,6 @@ class LookPlayer : public ::testing::Test {
     return path;
   }
 
-  static inline QApplication* s_app = nullptr;
   std::filesystem::path m_temp;
   std::unique_ptr<Player> m_player;
 };

@@ -3,11 +3,11 @@
 
 #include "player/objects/object_actions.h"
 #include "expr/evaluator.h"
+#include "player/media/media_objects.h"
 #include "player/objects/button_object.h"
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
-#include "player/media/media_objects.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"
@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QLineEdit>
+#include "support/qt_app.h"
 
 #include <gtest/gtest.h>
 
@@ -49,20 +50,8 @@ std::string Carried(std::string_view script) {
   return out;
 }
 
-class ActionsPlayer : public ::testing::Test {
+class ActionsPlayer : public morvane::test::QtAppSuite {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "object_actions_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) s_app = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete s_app;
-    s_app = nullptr;
-  }
-
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     m_dir = fs::temp_directory_path() /
@@ -116,7 +105,6 @@ class ActionsPlayer : public ::testing::Test {
     return lines;
   }
 
-  static inline QApplication* s_app = nullptr;
   fs::path m_dir;
   std::unique_ptr<Player> m_player;
   std::unique_ptr<Evaluator> m_evaluator;

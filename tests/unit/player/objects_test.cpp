@@ -4,12 +4,12 @@
 
 #include "expr/evaluator.h"
 #include "player/assets/picture_reader.h"
+#include "player/media/media_objects.h"
 #include "player/objects/button_object.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
-#include "player/media/media_objects.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/shape_geometry.h"
@@ -27,6 +27,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QToolTip>
+#include "support/qt_app.h"
 
 #include <gtest/gtest.h>
 
@@ -221,21 +222,8 @@ TEST(Pictures, MetafilesAreDrawn) {
 }
 
 // The player on a fixture, in this process.
-class LoadedPlayer : public ::testing::Test {
+class LoadedPlayer : public morvane::test::QtAppSuite {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "objects_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) s_app = new QApplication(argc, argv);
-  }
-  // The application goes with the suite, and with it the font caches.
-  static void TearDownTestSuite() {
-    delete s_app;
-    s_app = nullptr;
-  }
-
   void Load(const std::string& fixture) {
     m_prefix = std::filesystem::temp_directory_path() /
                ("morvane-objects-" + std::to_string(getpid()) + "-" + fixture);
@@ -257,7 +245,6 @@ class LoadedPlayer : public ::testing::Test {
     return dynamic_cast<T*>(Page1().FindObject(number));
   }
 
-  static inline QApplication* s_app = nullptr;
   std::filesystem::path m_prefix;
   std::unique_ptr<Player> m_player;
   bool m_started = false;
