@@ -84,6 +84,7 @@ done
 
 echo "== tests with sanitizers"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== tests"

@@ -21,8 +21,11 @@ namespace morvane {
 namespace {
 
 // A one-shot timer owned by the page and named there, destroyed after it fired.
+// It keeps its time exactly: a coarse timer may fire up to 5% early, and the
+// pause between loop passes must not be shorter than the author asked.
 QTimer* PageTimer(TQMForm& page, const std::string& name, int interval) {
   auto* timer = new QTimer(&page);
+  timer->setTimerType(Qt::PreciseTimer);
   timer->setSingleShot(true);
   timer->setInterval(std::max(interval, 0));
   page.objects().Register(*timer, name);
