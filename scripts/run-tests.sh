@@ -34,10 +34,13 @@ cmake --build build-fuzz -j "$jobs"
 # corpus, and so this step.
 echo "== fuzz (every corpus input once, then ${fuzz_runs} runs from seed ${fuzz_seed})"
 # What the fuzzer sees in comparisons it mutates from, so that has to be the
-# same on every run: the addresses (laid out the same each time), the folders
-# the targets' worlds live in (one fixed folder, emptied first), and Qt's hash
-# seed. Nothing else shares the corpus, so it is never reloaded on a timer.
-MORVANE_FUZZ_ROOT=$PWD/build-fuzz/gate-world
+# same on every run, wherever the checkout lies: the addresses (laid out the
+# same each time), the paths in its arguments and the folders the targets'
+# worlds live in (one fixed folder, emptied first, the target copied into it),
+# and Qt's hash seed. Nothing else shares the corpus, so it is never reloaded
+# on a timer.
+gate=/tmp/morvane-fuzz-gate
+MORVANE_FUZZ_ROOT=$gate/world
 same_layout=(setarch "$(uname -m)" -R)
 if ! "${same_layout[@]}" true 2>/dev/null; then
   echo "warning: cannot turn address randomisation off here; fuzz runs may differ"
@@ -51,9 +54,10 @@ for target in build-fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus=fuzz/corpus/${name#fuzz_}
-  work=$(mktemp -d)
-  rm -rf "$MORVANE_FUZZ_ROOT"
-  mkdir "$work/corpus" "$work/findings"
+  work=$gate/$name
+  rm -rf "$MORVANE_FUZZ_ROOT" "$work"
+  mkdir -p "$work/corpus" "$work/findings"
+  cp "$target" "$work/$name"
   mapfile -t inputs < <(find "$corpus" -type f 2>/dev/null | LC_ALL=C sort)
   runs=$fuzz_runs
   [ -n "${fuzz_replay_only[$name]:-}" ] && runs=0
@@ -71,8 +75,8 @@ for target in build-fuzz/fuzz/fuzz_*; do
     rm -rf "$work"
     continue
   fi
-  (cd "$work" && "${same_layout[@]}" "$OLDPWD/$target" "${fuzz_flags[@]}" -seed="$fuzz_seed" \
-    -runs="$runs" -reload=0 -print_final_stats=1 -artifact_prefix="$work/findings/" corpus > explore.log 2>&1) || {
+  (cd "$work" && "${same_layout[@]}" "./$name" "${fuzz_flags[@]}" -seed="$fuzz_seed" \
+    -runs="$runs" -reload=0 -print_final_stats=1 -artifact_prefix=findings/ corpus > explore.log 2>&1) || {
     tail -n 60 "$work/explore.log"
     echo "fuzz target $name failed from seed $fuzz_seed; the input is in $work/findings:"
     echo "mend it and add it to $corpus/ under a name that says what it holds"
