@@ -288,9 +288,11 @@ TEST_F(MediaRun, EveryFormatPlaysToItsEndWithItsLength) {
     EXPECT_NEAR(Number("_" + id + "_totalmss"), 2000, name == "music.mid" ? 1500 : 150) << name;
     const int whole = int(Number("_" + id + "_totalmss")) / 1000;
     EXPECT_EQ(Str("_" + id + "_totalpos"), "00:00:0" + std::to_string(whole)) << name;
-    // The last report before the end lies within the file: positions start at 0.
+    // The last report before the end lies within the file: positions start at
+    // 0. A container's duration may leave out its last frame (40 ms at 25 fps),
+    // which the position then passes.
     EXPECT_GE(Number("end" + id), 900) << name;
-    EXPECT_LE(Number("end" + id), Number("_" + id + "_totalmss")) << name;
+    EXPECT_LE(Number("end" + id), Number("_" + id + "_totalmss") + 100) << name;
   }
 }
 
