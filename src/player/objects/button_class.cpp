@@ -10,18 +10,7 @@
 namespace morvane {
 
 Script* TQMButton::EventScript(ObjectEvent event) {
-  switch (event) {
-    case ObjectEvent::kMouseDown:
-      return &evntMdown;
-    case ObjectEvent::kMouseUp:
-      return &evntMup;
-    case ObjectEvent::kMouseEnter:
-      return &evntMenter;
-    case ObjectEvent::kMouseLeave:
-      return &evntMleave;
-    default:
-      return nullptr;
-  }
+  return PointerScript(event, evntMdown, evntMup, evntMenter, evntMleave);
 }
 
 namespace {

@@ -10,20 +10,8 @@
 namespace morvane {
 
 Script* TQMEdit::EventScript(ObjectEvent event) {
-  switch (event) {
-    case ObjectEvent::kMouseDown:
-      return &evntMdown;
-    case ObjectEvent::kMouseUp:
-      return &evntMup;
-    case ObjectEvent::kMouseEnter:
-      return &evntMenter;
-    case ObjectEvent::kMouseLeave:
-      return &evntMleave;
-    case ObjectEvent::kChange:
-      return &evntCH;
-    default:
-      return nullptr;
-  }
+  if (event == ObjectEvent::kChange) return &evntCH;
+  return PointerScript(event, evntMdown, evntMup, evntMenter, evntMleave);
 }
 
 void TQMEdit::ShowHover(bool inside) {

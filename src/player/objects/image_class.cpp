@@ -2,10 +2,10 @@
 // scripts, and the actions on images.
 
 #include "platform/path_macros.h"
+#include "player/assets/picture_reader.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/image_object.h"
 #include "player/objects/object_class.h"
-#include "player/assets/picture_reader.h"
 #include "player/shell/player.h"
 
 #include <cstdio>
@@ -14,18 +14,7 @@
 namespace morvane {
 
 Script* TQMImage::EventScript(ObjectEvent event) {
-  switch (event) {
-    case ObjectEvent::kMouseDown:
-      return &evntMDown;
-    case ObjectEvent::kMouseUp:
-      return &evntMUp;
-    case ObjectEvent::kMouseEnter:
-      return &evntMEnter;
-    case ObjectEvent::kMouseLeave:
-      return &evntMLeave;
-    default:
-      return nullptr;
-  }
+  return PointerScript(event, evntMDown, evntMUp, evntMEnter, evntMLeave);
 }
 
 namespace {

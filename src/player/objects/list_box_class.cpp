@@ -10,20 +10,8 @@
 namespace morvane {
 
 Script* TQMListBox::EventScript(ObjectEvent event) {
-  switch (event) {
-    case ObjectEvent::kMouseDown:
-      return &evntMdown;
-    case ObjectEvent::kMouseUp:
-      return &evntMup;
-    case ObjectEvent::kMouseEnter:
-      return &evntMenter;
-    case ObjectEvent::kMouseLeave:
-      return &evntMleave;
-    case ObjectEvent::kDoubleClick:
-      return &evntdbl;
-    default:
-      return nullptr;
-  }
+  if (event == ObjectEvent::kDoubleClick) return &evntdbl;
+  return PointerScript(event, evntMdown, evntMup, evntMenter, evntMleave);
 }
 
 void TQMListBox::SetRightToLeft(bool on) {

@@ -3,9 +3,9 @@
 // property and companion the package gives them and stay inert.
 
 #include "platform/path_macros.h"
+#include "player/assets/picture_reader.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/object_class.h"
-#include "player/assets/picture_reader.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
 

@@ -21,6 +21,21 @@ void PageObjectItem::SetRightToLeft(bool on) {
   if (QWidget* w = AsWidget()) w->setLayoutDirection(on ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
+Script* PointerScript(ObjectEvent event, Script& down, Script& up, Script& enter, Script& leave) {
+  switch (event) {
+    case ObjectEvent::kMouseDown:
+      return &down;
+    case ObjectEvent::kMouseUp:
+      return &up;
+    case ObjectEvent::kMouseEnter:
+      return &enter;
+    case ObjectEvent::kMouseLeave:
+      return &leave;
+    default:
+      return nullptr;
+  }
+}
+
 void NameComponent(QObject& object, std::string_view name) {
   // Names are ASCII: a prefix and an object number.
   object.setObjectName(QString::fromLatin1(name.data(), qsizetype(name.size())));

@@ -67,6 +67,10 @@ class PageObjectItem {
   const PageObject& m_model;
 };
 
+// The script of a pointer event among the four that classes with a window
+// keep under their own names; nothing for any other event.
+Script* PointerScript(ObjectEvent event, Script& down, Script& up, Script& enter, Script& leave);
+
 // Gives a page object or companion its component name.
 void NameComponent(QObject& object, std::string_view name);
 

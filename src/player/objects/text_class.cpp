@@ -10,18 +10,7 @@
 namespace morvane {
 
 Script* TQMText::EventScript(ObjectEvent event) {
-  switch (event) {
-    case ObjectEvent::kMouseDown:
-      return &evntMDown;
-    case ObjectEvent::kMouseUp:
-      return &evntMUp;
-    case ObjectEvent::kMouseEnter:
-      return &evntMEnter;
-    case ObjectEvent::kMouseLeave:
-      return &evntMLeave;
-    default:
-      return nullptr;
-  }
+  return PointerScript(event, evntMDown, evntMUp, evntMEnter, evntMLeave);
 }
 
 namespace {
