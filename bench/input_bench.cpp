@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   morvane::PlayerOptions options;
   options.project = (dir / "project").string();
   options.headless = true;
-  morvane::Player player(options, {});
+  morvane::PlayerShell player(options, {});
   if (!player.Start()) {
     std::fprintf(stderr, "the player did not start\n");
     return 1;

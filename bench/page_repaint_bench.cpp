@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   options.project = exe.string();
   options.headless = true;
   Clock::time_point build_start = Clock::now();
-  morvane::Player player(options, {"bench"});
+  morvane::PlayerShell player(options, {"bench"});
   if (!player.Start()) {
     std::fprintf(stderr, "the generated project did not start\n");
     return 1;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   morvane::InstallFontSubstitutes();
 
-  morvane::Player player(parsed.options, std::vector<std::string>(argv, argv + argc));
+  morvane::PlayerShell player(parsed.options, std::vector<std::string>(argv, argv + argc));
   // An interrupt or a termination request ends the program the orderly way,
   // so extracted files are removed and the trace and variable dump written.
   std::unique_ptr<QSocketNotifier> signal_notifier;

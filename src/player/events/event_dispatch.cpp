@@ -1,5 +1,8 @@
 #include "player/events/event_dispatch.h"
 
+#include "expr/values.h"
+#include "package/project_model.h"
+#include "player/assets/cursors.h"
 #include "player/events/edit_filters.h"
 #include "player/events/key_names.h"
 #include "player/objects/button_object.h"
@@ -12,8 +15,8 @@
 #include "player/objects/runtime_objects.h"
 #include "player/objects/shape_object.h"
 #include "player/objects/text_object.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 #include "util/code_page.h"
 
 #include <QApplication>
@@ -107,28 +110,14 @@ void EventDispatch::Attach(PageObjectItem& item, QWidget& widget) {
   // Every pointer move reaches the object under it, which is where the
   // enter and leave look is taken.
   widget.setMouseTracking(true);
-  switch (item.kind()) {
-    case ObjectKind::Button: {
-      auto* button = static_cast<TQMButton*>(&item);
-      QObject::connect(button, &QAbstractButton::clicked, this, [this, button] {
-        if (!m_player.terminating()) ButtonClick(*button);
-      });
-      break;
-    }
-    case ObjectKind::Edit: {
-      auto* edit = static_cast<TQMEdit*>(&item);
-      QObject::connect(edit, &QLineEdit::textChanged, this, [this, edit](const QString& text) {
-        if (!m_player.terminating()) EditChanged(*edit, text);
-      });
-      MirrorEditText(*edit);
-      break;
-    }
-    case ObjectKind::ListBox:
-      static_cast<TQMListBox*>(&item)->viewport()->setMouseTracking(true);
-      break;
-    default:
-      break;
-  }
+  if (auto attach = ClassOf(item.kind()).pointer.attach) attach(*this, item);
+}
+
+void EventDispatch::WatchEdit(TQMEdit& edit) {
+  QObject::connect(&edit, &QLineEdit::textChanged, this, [this, e = &edit](const QString& text) {
+    if (!m_player.terminating()) EditChanged(*e, text);
+  });
+  MirrorEditText(edit);
 }
 
 EventDispatch::Place EventDispatch::Locate(QWidget* widget) const {
@@ -280,6 +269,10 @@ void EventDispatch::SetPosition(QPoint at) {
   v.SetNumber("_my", at.y());
 }
 
+bool EventDispatch::terminating() const {
+  return m_player.terminating();
+}
+
 void EventDispatch::SetButton(int button) {
   if (button > 0) m_player.values().SetNumber("_btn", button);
 }
@@ -326,110 +319,26 @@ void EventDispatch::RunPageScript(const std::string& script, TQMForm& page) {
 
 // --- Mouse on objects
 
-bool EventDispatch::ObjectPress(const Place& at, QWidget* receiver, QMouseEvent* event) {
-  int button = ButtonNumber(event->button());
-  if (button == 0) return false;
-  bool double_click = event->type() == QEvent::MouseButtonDblClick;
-  QPoint pos = event->position().toPoint();
-  PageObjectItem& item = *at.item;
-  switch (item.kind()) {
-    case ObjectKind::Text:
-      TextMouseDown(static_cast<TQMText&>(item), button, pos);
-      return true;
-    case ObjectKind::Edit:
-      if (receiver != at.object_widget) return false;
-      SetPosition(pos);
-      SetButton(button);
-      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseDown));
-      return false;
-    case ObjectKind::Button:
-      if (receiver != at.object_widget) return false;
-      SetPosition(pos);
-      SetButton(button);
-      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseDown));
-      return false;
-    case ObjectKind::Image:
-      SetPosition(MainWindowPosition(Global(event)));
-      SetButtonFromKeys();
-      ClearMainFocus();
-      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseDown));
-      return true;
-    case ObjectKind::Shape: {
-      auto& shape = static_cast<TQMShape&>(item);
-      // Presses outside the figure are not passed on.
-      if (!shape.FigureContains(pos.x(), pos.y())) return true;
-      SetPosition(pos);
-      SetButton(button);
-      ClearMainFocus();
-      RunObjectScript(shape, shape.evntMDown);
-      return true;
-    }
-    case ObjectKind::ListBox: {
-      auto& list = static_cast<TQMListBox&>(item);
-      // The scroll bars are the frame of the list, not its client area.
-      if (receiver != list.viewport() && receiver != &list) return false;
-      QPointer<TQMListBox> alive(&list);
-      if (double_click) {
-        RunObjectScript(list, list.evntdbl);
-        if (!alive) return true;
-      }
-      QPoint client = list.viewport()->mapFromGlobal(Global(event));
-      SetPosition(client);
-      SetButton(button);
-      list.viewport()->update();
-      RunObjectScript(list, list.evntMdown);
-      return false;
-    }
-    default:
-      return false;
-  }
+PointerEvent EventDispatch::OnObject(const Place& at, QWidget* receiver, QMouseEvent* event) {
+  return PointerEvent{*at.item,
+                      *at.object_widget,
+                      receiver,
+                      event,
+                      ButtonNumber(event->button()),
+                      event->type() == QEvent::MouseButtonDblClick,
+                      event->position().toPoint(),
+                      Global(event)};
 }
 
-void EventDispatch::TextMouseDown(TQMText& text, int button, QPoint at) {
-  SetPosition(at);
-  SetButton(button);
-  ClearMainFocus();
-  if (button == 1 && text.ColorEvents) {
-    text.SetFontColour(ToQColor(text.ColorClick));
-    text.update();
-  }
-  RunObjectScript(text, text.evntMDown);
+bool EventDispatch::ObjectPress(const Place& at, QWidget* receiver, QMouseEvent* event) {
+  if (ButtonNumber(event->button()) == 0) return false;
+  auto press = ClassOf(at.item->kind()).pointer.press;
+  return press && press(*this, OnObject(at, receiver, event));
 }
 
 bool EventDispatch::ObjectRelease(const Place& at, QWidget* receiver, QMouseEvent* event) {
-  PageObjectItem& item = *at.item;
-  bool left = event->button() == Qt::LeftButton;
-  switch (item.kind()) {
-    case ObjectKind::Text:
-    case ObjectKind::Image:
-      if (left) ReleaseRule(item, *at.object_widget, event);
-      return true;
-    case ObjectKind::Shape: {
-      auto& shape = static_cast<TQMShape&>(item);
-      QPoint pos = event->position().toPoint();
-      if (left && shape.FigureContains(pos.x(), pos.y())) ReleaseRule(item, shape, event);
-      return true;
-    }
-    case ObjectKind::Edit: {
-      // A click: the left button released where it was pressed.
-      if (!left || receiver != at.object_widget) return false;
-      if (!at.object_widget->rect().contains(event->position().toPoint())) return false;
-      SetPosition(MainWindowPosition(Global(event)));
-      SetButtonFromKeys();
-      RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseUp));
-      return false;
-    }
-    case ObjectKind::ListBox: {
-      auto& list = static_cast<TQMListBox&>(item);
-      if (!left || receiver != list.viewport()) return false;
-      // The user picked an item: the click of the list box.
-      if (!list.indexAt(event->position().toPoint()).isValid()) return false;
-      ListClick(list);
-      return false;
-    }
-    default:
-      return false;
-  }
+  auto release = ClassOf(at.item->kind()).pointer.release;
+  return release && release(*this, OnObject(at, receiver, event));
 }
 
 void EventDispatch::ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEvent* event) {
@@ -458,19 +367,6 @@ void EventDispatch::ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEve
   SetPosition(event->position().toPoint());
   SetButton(1);
   if (Script* up = item.EventScript(ObjectEvent::kMouseUp)) RunObjectScript(item, *up);
-}
-
-void EventDispatch::ButtonClick(PageObjectItem& item) {
-  SetPosition(MainWindowPosition(QCursor::pos()));
-  SetButtonFromKeys();
-  RunObjectScript(item, *item.EventScript(ObjectEvent::kMouseUp));
-}
-
-void EventDispatch::ListClick(TQMListBox& list) {
-  SetPosition(MainWindowPosition(QCursor::pos()));
-  SetButtonFromKeys();
-  list.viewport()->update();
-  RunObjectScript(list, list.evntMup);
 }
 
 void EventDispatch::ObjectMove(const Place& at, QWidget* receiver, QMouseEvent* event) {
@@ -619,7 +515,7 @@ void EventDispatch::TextEnter(TQMText& text, QPoint global) {
   QPointer<TQMText> alive(&text);
   if (text.ColorEvents) {
     if (m_buttons & Qt::LeftButton) {
-      TextMouseDown(text, 1, text.mapFromGlobal(global));
+      PressText(*this, text, 1, text.mapFromGlobal(global));
       if (!alive) return;
     } else {
       text.SetFontColour(ToQColor(text.ColorHover));
@@ -785,7 +681,7 @@ bool EventDispatch::KeyDown(TQMForm& form, QKeyEvent* event) {
     int before = list->currentRow();
     QPointer<TQMListBox> alive(list);
     static_cast<QObject*>(focus)->event(event);
-    if (alive && list->currentRow() != before) ListClick(*list);
+    if (alive && list->currentRow() != before) ClickList(*this, *list);
     return true;
   }
   return false;

@@ -16,6 +16,7 @@
 // own page's; everything here runs on the main thread.
 
 #include "player/objects/page_object.h"
+#include "player/objects/pointer_rules.h"
 
 #include <QHash>
 #include <QObject>
@@ -40,7 +41,7 @@ class TQMEdit;
 class TQMShape;
 class TQMListBox;
 
-class EventDispatch : public QObject {
+class EventDispatch : public QObject, private PointerDesk {
  public:
   // The player's dispatch, made with the player's first page (and living as
   // long as it does).
@@ -74,11 +75,9 @@ class EventDispatch : public QObject {
   bool ObjectPress(const Place& at, QWidget* receiver, QMouseEvent* event);
   bool ObjectRelease(const Place& at, QWidget* receiver, QMouseEvent* event);
   void ObjectMove(const Place& at, QWidget* receiver, QMouseEvent* event);
-  void TextMouseDown(TQMText& text, int button, QPoint at);
-  // The release rule of texts, images and shapes.
-  void ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEvent* event);
-  void ButtonClick(PageObjectItem& item);
-  void ListClick(TQMListBox& list);
+  // The press or release as the rules of the object's class see it.
+  PointerEvent OnObject(const Place& at, QWidget* receiver, QMouseEvent* event);
+  void ReleaseRule(PageObjectItem& item, QWidget& widget, QMouseEvent* event) override;
 
   // --- Enter and leave.
   void PageTick(TQMForm& form, QPoint global);
@@ -96,6 +95,7 @@ class EventDispatch : public QObject {
   bool EditKey(TQMEdit& edit, QKeyEvent* event);
   void EditChanged(TQMEdit& edit, const QString& text);
   void MirrorEditText(TQMEdit& edit);
+  void WatchEdit(TQMEdit& edit) override;
 
   // --- The page.
   bool PageMouse(TQMForm& form, QMouseEvent* event);
@@ -106,14 +106,16 @@ class EventDispatch : public QObject {
   void Help();
 
   // --- Event variables and scripts.
-  void SetPosition(QPoint at);
-  void SetButton(int button);
-  void SetButtonFromKeys();
-  QPoint MainWindowPosition(QPoint global) const;
-  void ClearMainFocus();
+  void SetPosition(QPoint at) override;
+  void SetButton(int button) override;
+  void SetButtonFromKeys() override;
+  QPoint MainWindowPosition(QPoint global) const override;
+  void ClearMainFocus() override;
+  bool terminating() const override;
+  QObject* context() override { return this; }
   // Runs a script in the main window's context.
   void RunObjectScript(const std::string& script);
-  void RunObjectScript(PageObjectItem& item, const std::string& script);
+  void RunObjectScript(PageObjectItem& item, const std::string& script) override;
   void RunPageScript(const std::string& script, TQMForm& page);
 
   Player& m_player;

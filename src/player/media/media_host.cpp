@@ -1,11 +1,14 @@
 #include "player/media/media_host.h"
 
+#include "expr/environment.h"
+#include "expr/values.h"
+#include "player/automation/trace.h"
 #include "player/media/multimedia_commands.h"
 #include "player/media/position_text.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 #include "util/int_text.h"
 
 #include <QApplication>

@@ -3,13 +3,14 @@
 
 #include "player/media/media_rows.h"
 
+#include "expr/environment.h"
 #include "platform/path_macros.h"
+#include "player/assets/picture_reader.h"
 #include "player/media/media_host.h"
 #include "player/media/media_objects.h"
 #include "player/objects/object_class.h"
-#include "player/assets/picture_reader.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 
 #include <QTimer>
 

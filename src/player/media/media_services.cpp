@@ -1,11 +1,12 @@
 #include "player/media/media_services.h"
 
+#include "player/automation/options.h"
 #include "player/media/media_engine.h"
 #include "player/media/media_host.h"
 #include "player/media/media_rows.h"
 #include "player/media/multimedia_commands.h"
 #include "player/media/system_sounds.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 namespace morvane {
 

@@ -1,7 +1,7 @@
 #include "player/media/multimedia_commands.h"
 
 #include "player/media/media_host.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 #include "util/ascii_case.h"
 #include "util/int_text.h"
 

@@ -1,11 +1,12 @@
 // The button row: buttons from their records, the template, buttons made by
 // scripts, and the actions on buttons.
 
+#include <QCursor>
 #include "player/assets/fonts.h"
 #include "player/objects/button_object.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/object_class.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 namespace morvane {
 
@@ -14,6 +15,26 @@ Script* TQMButton::EventScript(ObjectEvent event) {
 }
 
 namespace {
+
+// A button's click (the left button pressed and released over it, or the
+// keyboard) runs its mouse-up script; the press runs its mouse-down script.
+void Attach(PointerDesk& desk, PageObjectItem& item) {
+  auto* button = static_cast<TQMButton*>(&item);
+  QObject::connect(button, &QAbstractButton::clicked, desk.context(), [&desk, button] {
+    if (desk.terminating()) return;
+    desk.SetPosition(desk.MainWindowPosition(QCursor::pos()));
+    desk.SetButtonFromKeys();
+    desk.RunObjectScript(*button, *button->EventScript(ObjectEvent::kMouseUp));
+  });
+}
+
+bool Press(PointerDesk& desk, const PointerEvent& e) {
+  if (e.receiver != &e.object_widget) return false;
+  desk.SetPosition(e.pos);
+  desk.SetButton(e.button);
+  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseDown));
+  return false;
+}
 
 void Build(ObjectBuilder& b, const PageObject& o) {
   const int cp = b.code_page();
@@ -45,6 +66,7 @@ ObjectClass ButtonClass() {
   ObjectClass row{ObjectKind::Button, "TQMButton"};
   row.tracked_hover = true;
   row.build = Build;
+  row.pointer = {Attach, Press, nullptr};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMButton(defaults, &b.surface);
   };

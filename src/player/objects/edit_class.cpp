@@ -5,7 +5,7 @@
 #include "player/objects/classic_look.h"
 #include "player/objects/edit_object.h"
 #include "player/objects/object_class.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 namespace morvane {
 
@@ -25,6 +25,28 @@ void TQMEdit::ShowHover(bool inside) {
 }
 
 namespace {
+
+void Attach(PointerDesk& desk, PageObjectItem& item) {
+  desk.WatchEdit(static_cast<TQMEdit&>(item));
+}
+
+bool Press(PointerDesk& desk, const PointerEvent& e) {
+  if (e.receiver != &e.object_widget) return false;
+  desk.SetPosition(e.pos);
+  desk.SetButton(e.button);
+  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseDown));
+  return false;
+}
+
+// A click: the left button released where it was pressed.
+bool Release(PointerDesk& desk, const PointerEvent& e) {
+  if (e.button != 1 || e.receiver != &e.object_widget) return false;
+  if (!e.object_widget.rect().contains(e.pos)) return false;
+  desk.SetPosition(desk.MainWindowPosition(e.global));
+  desk.SetButtonFromKeys();
+  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseUp));
+  return false;
+}
 
 void Build(ObjectBuilder& b, const PageObject& o) {
   const int cp = b.code_page();
@@ -102,6 +124,7 @@ ObjectClass EditClass() {
   ObjectClass row{ObjectKind::Edit, "TQMEdit"};
   row.tracked_hover = true;
   row.build = Build;
+  row.pointer = {Attach, Press, Release};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMEdit(defaults, &b.surface);
   };

@@ -1,12 +1,14 @@
 // The image row: pictures from their records, the template, images made by
 // scripts, and the actions on images.
 
+#include "expr/environment.h"
+#include "package/container.h"
 #include "platform/path_macros.h"
 #include "player/assets/picture_reader.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/image_object.h"
 #include "player/objects/object_class.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 #include <cstdio>
 #include <fstream>
@@ -18,6 +20,19 @@ Script* TQMImage::EventScript(ObjectEvent event) {
 }
 
 namespace {
+
+bool Press(PointerDesk& desk, const PointerEvent& e) {
+  desk.SetPosition(desk.MainWindowPosition(e.global));
+  desk.SetButtonFromKeys();
+  desk.ClearMainFocus();
+  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseDown));
+  return true;
+}
+
+bool Release(PointerDesk& desk, const PointerEvent& e) {
+  if (e.button == 1) desk.ReleaseRule(e.item, e.object_widget, e.event);
+  return true;
+}
 
 // The picture's extension as the author's file name gives it; one that would
 // name another folder is dropped.
@@ -74,6 +89,7 @@ ObjectClass ImageClass() {
   ObjectClass row{ObjectKind::Image, "TQMImage"};
   row.tracked_hover = true;
   row.build = Build;
+  row.pointer = {nullptr, Press, Release};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMImage(defaults, &b.surface);
   };

@@ -1,11 +1,13 @@
 // The list-box row: list boxes from their records, the template, and the
 // actions on list boxes. Scripts cannot make list boxes.
 
+#include <QCursor>
+#include <QPointer>
 #include "player/assets/fonts.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/list_box_object.h"
 #include "player/objects/object_class.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 namespace morvane {
 
@@ -19,7 +21,43 @@ void TQMListBox::SetRightToLeft(bool on) {
   setLayoutDirection(on ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
+void ClickList(PointerDesk& desk, TQMListBox& list) {
+  desk.SetPosition(desk.MainWindowPosition(QCursor::pos()));
+  desk.SetButtonFromKeys();
+  list.viewport()->update();
+  desk.RunObjectScript(list, list.evntMup);
+}
+
 namespace {
+
+void Attach(PointerDesk&, PageObjectItem& item) {
+  static_cast<TQMListBox&>(item).viewport()->setMouseTracking(true);
+}
+
+bool Press(PointerDesk& desk, const PointerEvent& e) {
+  auto& list = static_cast<TQMListBox&>(e.item);
+  // The scroll bars are the frame of the list, not its client area.
+  if (e.receiver != list.viewport() && e.receiver != &list) return false;
+  QPointer<TQMListBox> alive(&list);
+  if (e.double_click) {
+    desk.RunObjectScript(list, list.evntdbl);
+    if (!alive) return true;
+  }
+  desk.SetPosition(list.viewport()->mapFromGlobal(e.global));
+  desk.SetButton(e.button);
+  list.viewport()->update();
+  desk.RunObjectScript(list, list.evntMdown);
+  return false;
+}
+
+bool Release(PointerDesk& desk, const PointerEvent& e) {
+  auto& list = static_cast<TQMListBox&>(e.item);
+  if (e.button != 1 || e.receiver != list.viewport()) return false;
+  // The user picked an item: the click of the list box.
+  if (!list.indexAt(e.pos).isValid()) return false;
+  ClickList(desk, list);
+  return false;
+}
 
 void Build(ObjectBuilder& b, const PageObject& o) {
   const int cp = b.code_page();
@@ -128,6 +166,7 @@ ObjectClass ListBoxClass() {
   ObjectClass row{ObjectKind::ListBox, "TQMListBox"};
   row.tracked_hover = true;
   row.build = Build;
+  row.pointer = {Attach, Press, Release};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMListBox(defaults, &b.surface);
   };

@@ -5,6 +5,7 @@
 
 #include "player/objects/classic_look.h"
 #include "player/objects/page_object.h"
+#include "player/objects/pointer_rules.h"
 
 #include <QListWidget>
 
@@ -72,5 +73,8 @@ class TQMListBox : public QListWidget, public PageObjectItem {
 // Splits package text into lines as a string list takes them: a final line
 // break adds no empty line.
 std::vector<std::string> SplitLines(std::string_view raw);
+
+// The click of a list box: an item picked by the pointer or the keyboard.
+void ClickList(PointerDesk& desk, TQMListBox& list);
 
 }  // namespace morvane

@@ -2,12 +2,14 @@
 // browsers and plug-in windows. They are built with every
 // property and companion the package gives them and stay inert.
 
+#include "expr/environment.h"
 #include "platform/path_macros.h"
+#include "player/assets/cursors.h"
 #include "player/assets/picture_reader.h"
 #include "player/objects/media_objects.h"
 #include "player/objects/object_class.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 
 #include <QTimer>
 

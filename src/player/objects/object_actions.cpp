@@ -1,10 +1,14 @@
 #include "player/objects/object_actions.h"
 
+#include "expr/environment.h"
 #include "expr/evaluator.h"
+#include "expr/values.h"
+#include "package/project_model.h"
 #include "player/objects/object_class.h"
 #include "player/objects/page_objects.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
+#include "script/compat_recorder.h"
 #include "util/code_page.h"
 
 #include <optional>

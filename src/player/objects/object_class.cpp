@@ -1,10 +1,12 @@
 #include "player/objects/object_class.h"
 
+#include "expr/environment.h"
+#include "player/assets/cursors.h"
 #include "player/assets/fonts.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/page_objects.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 #include "util/font_string.h"
 
 #include <QTimer>

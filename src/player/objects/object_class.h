@@ -16,6 +16,7 @@
 #include "package/object_layout.h"
 #include "package/project_model.h"
 #include "player/objects/page_object.h"
+#include "player/objects/pointer_rules.h"
 #include "script/action_arguments.h"
 
 #include <QColor>
@@ -135,6 +136,9 @@ struct ObjectClass {
   std::vector<std::string> create_words;
   PageObjectItem* (*create)(ObjectBuilder& b, const PageObject& model,
                             std::string_view word) = nullptr;
+
+  // What presses and releases on the class's objects do.
+  PointerRules pointer;
 
   // The class's own object actions; they take precedence over the shared
   // rows of the same code.

@@ -1,11 +1,13 @@
 #include "player/objects/page_objects.h"
 
 #include "package/object_layout.h"
+#include "player/automation/trace.h"
 #include "player/objects/classic_look.h"
 #include "player/objects/object_class.h"
 #include "player/objects/shape_object.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
+#include "script/compat_recorder.h"
 #include "util/ascii_case.h"
 
 #include <QEvent>

@@ -1,9 +1,10 @@
 #include "player/objects/runtime_objects.h"
 
+#include "player/automation/trace.h"
 #include "player/objects/object_class.h"
 #include "player/objects/page_objects.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 
 #include <memory>
 #include <optional>

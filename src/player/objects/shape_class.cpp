@@ -6,7 +6,7 @@
 #include "player/objects/object_class.h"
 #include "player/objects/shape_geometry.h"
 #include "player/objects/shape_object.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 #include <climits>
 #include <cstdlib>
@@ -18,6 +18,25 @@ Script* TQMShape::EventScript(ObjectEvent event) {
 }
 
 namespace {
+
+// Presses and releases outside the figure are not passed on.
+bool Press(PointerDesk& desk, const PointerEvent& e) {
+  auto& shape = static_cast<TQMShape&>(e.item);
+  if (!shape.FigureContains(e.pos.x(), e.pos.y())) return true;
+  desk.SetPosition(e.pos);
+  desk.SetButton(e.button);
+  desk.ClearMainFocus();
+  desk.RunObjectScript(shape, shape.evntMDown);
+  return true;
+}
+
+bool Release(PointerDesk& desk, const PointerEvent& e) {
+  auto& shape = static_cast<TQMShape&>(e.item);
+  if (e.button == 1 && shape.FigureContains(e.pos.x(), e.pos.y())) {
+    desk.ReleaseRule(shape, shape, e.event);
+  }
+  return true;
+}
 
 void Build(ObjectBuilder& b, const PageObject& o) {
   auto* s = new TQMShape(o, &b.surface);
@@ -71,6 +90,7 @@ ObjectClass ShapeClass() {
   ObjectClass row{ObjectKind::Shape, "TQMShape"};
   row.tracked_hover = true;
   row.build = Build;
+  row.pointer = {nullptr, Press, Release};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMShape(defaults, &b.surface);
   };

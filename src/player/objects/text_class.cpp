@@ -5,7 +5,7 @@
 #include "player/objects/classic_look.h"
 #include "player/objects/object_class.h"
 #include "player/objects/text_object.h"
-#include "player/shell/player.h"
+#include "player/player.h"
 
 namespace morvane {
 
@@ -13,7 +13,28 @@ Script* TQMText::EventScript(ObjectEvent event) {
   return PointerScript(event, evntMDown, evntMUp, evntMEnter, evntMLeave);
 }
 
+void PressText(PointerDesk& desk, TQMText& text, int button, QPoint at) {
+  desk.SetPosition(at);
+  desk.SetButton(button);
+  desk.ClearMainFocus();
+  if (button == 1 && text.ColorEvents) {
+    text.SetFontColour(ToQColor(text.ColorClick));
+    text.update();
+  }
+  desk.RunObjectScript(text, text.evntMDown);
+}
+
 namespace {
+
+bool Press(PointerDesk& desk, const PointerEvent& e) {
+  PressText(desk, static_cast<TQMText&>(e.item), e.button, e.pos);
+  return true;
+}
+
+bool Release(PointerDesk& desk, const PointerEvent& e) {
+  if (e.button == 1) desk.ReleaseRule(e.item, e.object_widget, e.event);
+  return true;
+}
 
 void Build(ObjectBuilder& b, const PageObject& o) {
   const int cp = b.code_page();
@@ -52,6 +73,7 @@ TQMText& Text(ObjectActionCall& c) {
 ObjectClass TextClass() {
   ObjectClass row{ObjectKind::Text, "TQMText"};
   row.build = Build;
+  row.pointer = {nullptr, Press, Release};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMText(defaults, &b.surface);
   };

@@ -5,6 +5,7 @@
 // "&" accelerator prefix, auto-size, and the embossed look when disabled.
 
 #include "player/objects/page_object.h"
+#include "player/objects/pointer_rules.h"
 
 #include <QFont>
 #include <QImage>
@@ -71,5 +72,9 @@ class TQMText : public QWidget, public PageObjectItem {
   };
   DrawnCaption m_drawn;
 };
+
+// A press on a text: the event variables, the click colour, the mouse-down
+// script. A text pressed into with the left button held counts as pressed.
+void PressText(PointerDesk& desk, TQMText& text, int button, QPoint at);
 
 }  // namespace morvane

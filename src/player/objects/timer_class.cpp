@@ -4,8 +4,8 @@
 #include "player/objects/object_class.h"
 #include "player/objects/runtime_objects.h"
 #include "player/objects/timer_object.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 
 #include <QVariant>
 

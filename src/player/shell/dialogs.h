@@ -4,9 +4,8 @@
 // page window keeps its own open-file dialog settings and colour; paths go in
 // and come back as Windows paths through the drive table.
 //
-// Headless, no dialog is shown: each takes the next line of --dialog-answers
-// (a path, several paths joined by "|", a colour, a font text, or "cancel"),
-// and is cancelled without one. Every dialog is traced as
+// The player's user host answers each (Qt's dialogs on a desktop, the lines
+// of --dialog-answers headless: see user_host.h). Every dialog is traced as
 // {"event":"dialog","kind":...,"result":...}.
 
 #include "script/script_stage.h"

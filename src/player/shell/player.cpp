@@ -13,6 +13,7 @@
 #include "player/shell/load_window.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player_stage.h"
+#include "player/shell/user_host.h"
 #include "player/transitions/page_transitions.h"
 #include "script/message_box.h"
 #include "util/ascii_case.h"
@@ -23,8 +24,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 
 #include <cstdio>
@@ -41,31 +40,6 @@ std::string ReadFile(const std::string& path, bool& ok) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
-}
-
-QMessageBox::StandardButton QtButton(int result) {
-  switch (result) {
-    case 1:
-      return QMessageBox::Ok;
-    case 2:
-      return QMessageBox::Cancel;
-    case 3:
-      return QMessageBox::Abort;
-    case 4:
-      return QMessageBox::Retry;
-    case 5:
-      return QMessageBox::Ignore;
-    case 6:
-      return QMessageBox::Yes;
-    case 7:
-      return QMessageBox::No;
-    case 10:
-      return QMessageBox::Retry;
-    case 11:
-      return QMessageBox::Ignore;
-    default:
-      return QMessageBox::Ok;
-  }
 }
 
 // The application title before the package names one: the executable's name.
@@ -93,14 +67,14 @@ const char* const kFlashMissingText =
     "Since it is not installed, you can not run/use this application.\n"
     "Application will now terminate.";
 
-Player::Player(PlayerOptions options, std::vector<std::string> command_line)
+PlayerShell::PlayerShell(PlayerOptions options, std::vector<std::string> command_line)
     : m_options(std::move(options)), m_command_line(std::move(command_line)) {
-  m_answers = m_options.answers;
+  m_user = m_options.headless ? MakeScriptedUser(*this, m_options) : MakeDesktopUser(*this);
   m_stage = std::make_unique<PlayerStage>(*this);
   m_stage->SetCommandLine(m_command_line);
 }
 
-Player::~Player() {
+PlayerShell::~PlayerShell() {
   TerminateApp();
   // Worker threads end before the pages and the stores they use.
   if (m_session) m_session->StopEngine();
@@ -110,13 +84,13 @@ Player::~Player() {
   m_pages.clear();
 }
 
-bool Player::Fail(std::string_view caption, std::string_view text, int flags) {
+bool PlayerShell::Fail(std::string_view caption, std::string_view text, int flags) {
   MessageBox(caption, text, flags);
   EndProgram(1);
   return false;
 }
 
-bool Player::Start() {
+bool PlayerShell::Start() {
   if (!m_trace.Open(m_options.trace_file)) {
     std::fprintf(stderr, "morvane-player: cannot write the trace file %s\n",
                  m_options.trace_file.c_str());
@@ -268,17 +242,17 @@ bool Player::Start() {
   return true;
 }
 
-std::optional<std::string> Player::HostPath(std::string_view windows_path) const {
+std::optional<std::string> PlayerShell::HostPath(std::string_view windows_path) const {
   if (!m_session) return std::nullopt;
   return m_session->environment().drives().ToHost(windows_path);
 }
 
-std::string Player::QmTempHostFolder() const {
+std::string PlayerShell::QmTempHostFolder() const {
   std::optional<std::string> host = HostPath(m_session->environment().macro_folders().qmtemp);
   return host ? *host : std::string();
 }
 
-void Player::ExtractEmbeddedFiles(TQMLoad* load_window) {
+void PlayerShell::ExtractEmbeddedFiles(TQMLoad* load_window) {
   std::string folder = QmTempHostFolder();
   if (folder.empty()) return;
   std::error_code ec;
@@ -307,7 +281,7 @@ void Player::ExtractEmbeddedFiles(TQMLoad* load_window) {
   }
 }
 
-void Player::RegisterFonts() {
+void PlayerShell::RegisterFonts() {
   MacroFolders folders = environment().macro_folders();
   for (const FontFile& font : m_project.fonts) {
     if (font.after_page != 0) continue;
@@ -316,7 +290,7 @@ void Player::RegisterFonts() {
   }
 }
 
-void Player::LoadCursors() {
+void PlayerShell::LoadCursors() {
   MacroFolders folders = environment().macro_folders();
   for (const CursorFile& cursor : m_project.cursors) {
     if (cursor.after_page != 0) continue;
@@ -330,12 +304,12 @@ void Player::LoadCursors() {
   }
 }
 
-TQMForm* Player::GetFormByNum(int page) const {
+TQMForm* PlayerShell::GetFormByNum(int page) const {
   if (page < 1 || size_t(page) > m_pages.size()) return nullptr;
   return m_pages[size_t(page) - 1].get();
 }
 
-int Player::CurrentPage() {
+int PlayerShell::CurrentPage() {
   QWidget* active = QApplication::activeWindow();
   if (active && active->objectName().startsWith(QLatin1String("QM_APPLICATION_FORM"))) {
     bool ok = false;
@@ -345,13 +319,13 @@ int Player::CurrentPage() {
   return m_current_page;
 }
 
-void Player::NoteActivePage(int page) {
+void PlayerShell::NoteActivePage(int page) {
   m_current_page = page;
   std::erase(m_activation_order, page);
   m_activation_order.push_back(page);
 }
 
-void Player::NotePageHidden(int page) {
+void PlayerShell::NotePageHidden(int page) {
   if (!m_options.headless || m_terminating || CurrentPage() != page) return;
   for (auto it = m_activation_order.rbegin(); it != m_activation_order.rend(); ++it) {
     TQMForm* form = GetFormByNum(*it);
@@ -362,14 +336,14 @@ void Player::NotePageHidden(int page) {
   }
 }
 
-int Player::PageNumberByName(std::string_view name) const {
+int PlayerShell::PageNumberByName(std::string_view name) const {
   for (size_t i = 0; i < m_project.pages.size(); ++i) {
     if (EqualsIgnoreCase(m_project.pages[i].name, name)) return int(i) + 1;
   }
   return -1;
 }
 
-void Player::GoGoToPage(std::string_view name) {
+void PlayerShell::GoGoToPage(std::string_view name) {
   for (size_t i = 0; i < m_project.pages.size(); ++i) {
     if (!EqualsIgnoreCase(m_project.pages[i].name, name)) continue;
     int target_number = int(i) + 1;
@@ -388,7 +362,7 @@ void Player::GoGoToPage(std::string_view name) {
   }
 }
 
-void Player::ShowPage(TQMForm& form, ShowReason reason, TQMForm* replaced) {
+void PlayerShell::ShowPage(TQMForm& form, ShowReason reason, TQMForm* replaced) {
   auto show = [&form, reason] {
     if (reason == ShowReason::kMaximize) {
       form.showMaximized();
@@ -401,13 +375,13 @@ void Player::ShowPage(TQMForm& form, ShowReason reason, TQMForm* replaced) {
   m_transitions->Show(form, replaced, show);
 }
 
-bool Player::RunScriptRaw(const Script& script, TQMForm& page, int thread) {
+bool PlayerShell::RunScriptRaw(const Script& script, TQMForm& page, int thread) {
   if (m_terminating || !m_script_runner || script.empty()) return false;
   m_script_runner(script, page, thread);
   return true;
 }
 
-void Player::RunScript(const Script& script, TQMForm& page, int thread) {
+void PlayerShell::RunScript(const Script& script, TQMForm& page, int thread) {
   // Nothing a script raises may unwind through Qt's event handling: it is
   // reported here, as the event loop's handler would.
   try {
@@ -419,7 +393,7 @@ void Player::RunScript(const Script& script, TQMForm& page, int thread) {
   }
 }
 
-void Player::RunResizeScript(TQMForm& page) {
+void PlayerShell::RunResizeScript(TQMForm& page) {
   if (!page.isVisible()) return;
   try {
     RunScriptRaw(page.page().on_resize, page, 0);
@@ -427,7 +401,7 @@ void Player::RunResizeScript(TQMForm& page) {
   }
 }
 
-void Player::CentreInWorkArea(TQMForm& form) {
+void PlayerShell::CentreInWorkArea(TQMForm& form) {
   QScreen* screen = form.screen() ? form.screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   QRect work = screen->availableGeometry();
@@ -436,21 +410,21 @@ void Player::CentreInWorkArea(TQMForm& form) {
             work.top() + work.height() / 2 - outer.height() / 2);
 }
 
-void Player::MinimizeApplication() {
+void PlayerShell::MinimizeApplication() {
   for (auto& form : m_pages) {
     if (form->isVisible() && !form->isMinimized()) form->showMinimized();
   }
   SetApplicationMinimized(true);
 }
 
-void Player::RestoreApplication() {
+void PlayerShell::RestoreApplication() {
   for (auto& form : m_pages) {
     if (form->isVisible() && form->isMinimized()) form->showNormal();
   }
   SetApplicationMinimized(false);
 }
 
-void Player::NoteWindowStates() {
+void PlayerShell::NoteWindowStates() {
   bool any_visible = false;
   bool all_minimized = true;
   for (auto& form : m_pages) {
@@ -461,7 +435,7 @@ void Player::NoteWindowStates() {
   SetApplicationMinimized(any_visible && all_minimized);
 }
 
-void Player::SetApplicationMinimized(bool minimized) {
+void PlayerShell::SetApplicationMinimized(bool minimized) {
   if (m_app_minimized == minimized || m_terminating) return;
   m_app_minimized = minimized;
   m_trace.Write(minimized ? "minimize" : "restore");
@@ -470,43 +444,10 @@ void Player::SetApplicationMinimized(bool minimized) {
   }
 }
 
-int Player::MessageBox(std::string_view caption, std::string_view text, int flags, QWidget* owner) {
-  int result = message_box::DefaultResult(flags);
-  if (m_options.headless) {
-    if (m_next_answer < m_answers.size()) result = m_answers[m_next_answer++];
-  } else {
-    QMessageBox box(owner && owner->isVisible() ? owner : nullptr);
-    box.setWindowTitle(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
-    box.setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
-    switch (flags & 0xf0) {
-      case kMbIconError:
-        box.setIcon(QMessageBox::Critical);
-        break;
-      case kMbIconQuestion:
-        box.setIcon(QMessageBox::Question);
-        break;
-      case kMbIconExclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-      case kMbIconInformation:
-        box.setIcon(QMessageBox::Information);
-        break;
-      default:
-        break;
-    }
-    std::vector<std::pair<QAbstractButton*, int>> buttons;
-    for (int id : message_box::Buttons(flags)) {
-      QAbstractButton* b = box.addButton(QtButton(id));
-      if (id == 10) b->setText(QStringLiteral("Try Again"));
-      if (id == 11) b->setText(QStringLiteral("Continue"));
-      buttons.emplace_back(b, id);
-      if (id == result) box.setDefaultButton(static_cast<QPushButton*>(b));
-    }
-    box.exec();
-    for (auto& [b, id] : buttons) {
-      if (box.clickedButton() == b) result = id;
-    }
-  }
+int PlayerShell::MessageBox(std::string_view caption, std::string_view text, int flags,
+                            QWidget* owner) {
+  const int result =
+      m_user->MessageBox(caption, text, flags, message_box::DefaultResult(flags), owner);
   m_trace.Write("message", {{"caption", std::string(caption)},
                             {"text", std::string(text)},
                             {"flags", flags},
@@ -514,7 +455,7 @@ int Player::MessageBox(std::string_view caption, std::string_view text, int flag
   return result;
 }
 
-void Player::ReportException(std::string message) {
+void PlayerShell::ReportException(std::string message) {
   if (m_terminating) return;
   try {
     if (FindIgnoreCase(message, "is not a valid integer value") != std::string::npos) {
@@ -533,26 +474,26 @@ void Player::ReportException(std::string message) {
   }
 }
 
-void Player::AddShowScriptHook(std::function<void(TQMForm&)> hook) {
+void PlayerShell::AddShowScriptHook(std::function<void(TQMForm&)> hook) {
   m_show_script_hooks.push_back(std::move(hook));
 }
 
-void Player::RunShowScriptHooks(TQMForm& page) {
+void PlayerShell::RunShowScriptHooks(TQMForm& page) {
   for (const auto& hook : m_show_script_hooks) {
     if (m_terminating) return;
     hook(page);
   }
 }
 
-void Player::AddTerminateHook(std::function<void()> hook) {
+void PlayerShell::AddTerminateHook(std::function<void()> hook) {
   m_terminate_hooks.push_back(std::move(hook));
 }
 
-bool Player::GetDB(std::string_view name, TAPDatabase& record) const {
+bool PlayerShell::GetDB(std::string_view name, TAPDatabase& record) const {
   return morvane::GetDB(m_project.databases, name, record);
 }
 
-bool Player::SavePagePicture(int page, const std::string& path) {
+bool PlayerShell::SavePagePicture(int page, const std::string& path) {
   TQMForm* form = GetFormByNum(page);
   if (!form) return false;
   // During a show transition the user sees its frame, not the page yet.
@@ -561,7 +502,7 @@ bool Player::SavePagePicture(int page, const std::string& path) {
   return !picture.isNull() && picture.save(QString::fromStdString(path), "PNG");
 }
 
-void Player::EndProgram(int exit_code) {
+void PlayerShell::EndProgram(int exit_code) {
   if (m_ended) return;
   m_ended = true;
   m_exit_code = exit_code;
@@ -581,7 +522,7 @@ void Player::EndProgram(int exit_code) {
   QCoreApplication::exit(exit_code);
 }
 
-void Player::TerminateApp() {
+void PlayerShell::TerminateApp() {
   if (m_terminated) return;
   m_terminating = m_terminated = true;
   // Running scripts end at their next line; workers waiting for the main
@@ -618,7 +559,7 @@ void Player::TerminateApp() {
   }
 }
 
-void Player::DumpVariables() {
+void PlayerShell::DumpVariables() {
   if (m_options.dump_vars_file.empty()) return;
   // A run that failed before its session has no variables to write.
   TValues none;
@@ -649,7 +590,7 @@ void Player::DumpVariables() {
   out << json;
 }
 
-void Player::WriteCompatReport() {
+void PlayerShell::WriteCompatReport() {
   if (m_options.compat_report_file.empty()) return;
   // A run that ended before its scripts could start met nothing.
   const std::vector<CompatEntry> entries =

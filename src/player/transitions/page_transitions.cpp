@@ -1,8 +1,11 @@
 #include "player/transitions/page_transitions.h"
 
+#include "expr/environment.h"
 #include "player/assets/picture_reader.h"
+#include "player/automation/options.h"
+#include "player/automation/trace.h"
+#include "player/player.h"
 #include "player/shell/page_window.h"
-#include "player/shell/player.h"
 #include "player/transitions/transition_overlay.h"
 #include "script/compat_recorder.h"
 

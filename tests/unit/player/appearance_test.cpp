@@ -180,7 +180,7 @@ class LookPlayer : public morvane::test::QtAppSuite {
     options.project = project;
     options.headless = true;
     options.trace_file = (m_temp / "trace.jsonl").string();
-    m_player = std::make_unique<Player>(options, std::vector<std::string>{"player"});
+    m_player = std::make_unique<PlayerShell>(options, std::vector<std::string>{"player"});
     return m_player->Start();
   }
   std::string Trace() const {
@@ -213,7 +213,7 @@ class LookPlayer : public morvane::test::QtAppSuite {
   }
 
   std::filesystem::path m_temp;
-  std::unique_ptr<Player> m_player;
+  std::unique_ptr<PlayerShell> m_player;
 };
 
 TEST_F(LookPlayer, WindowCodesChangeTheCurrentPage) {

@@ -69,7 +69,7 @@ class ActionsPlayer : public morvane::test::QtAppSuite {
       options.dialog_answers_file = (m_dir / "answers.txt").string();
       std::ofstream(options.dialog_answers_file) << dialog_answers;
     }
-    m_player = std::make_unique<Player>(options, std::vector<std::string>{"player"});
+    m_player = std::make_unique<PlayerShell>(options, std::vector<std::string>{"player"});
     ASSERT_TRUE(m_player->Start());
     m_player->NoteActivePage(1);
     m_evaluator = std::make_unique<Evaluator>(m_player->values(), m_player->environment());
@@ -106,7 +106,7 @@ class ActionsPlayer : public morvane::test::QtAppSuite {
   }
 
   fs::path m_dir;
-  std::unique_ptr<Player> m_player;
+  std::unique_ptr<PlayerShell> m_player;
   std::unique_ptr<Evaluator> m_evaluator;
 };
 

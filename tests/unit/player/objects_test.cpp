@@ -232,7 +232,7 @@ class LoadedPlayer : public morvane::test::QtAppSuite {
     PlayerOptions options;
     options.project = kFixtures + "/" + fixture;
     options.headless = true;
-    m_player = std::make_unique<Player>(options, std::vector<std::string>{"player"});
+    m_player = std::make_unique<PlayerShell>(options, std::vector<std::string>{"player"});
     m_started = m_player->Start();
   }
   void TearDown() override {
@@ -246,7 +246,7 @@ class LoadedPlayer : public morvane::test::QtAppSuite {
   }
 
   std::filesystem::path m_prefix;
-  std::unique_ptr<Player> m_player;
+  std::unique_ptr<PlayerShell> m_player;
   bool m_started = false;
 };
 
