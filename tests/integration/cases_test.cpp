@@ -10,6 +10,10 @@
 //   absent: {numbers: [name, ...]}     # entries it must not hold
 //   known_failure: true                # the player cannot pass it yet: the
 //                                      # case fails loudly once it passes
+//   cases:                             # several runs of one project, each
+//     - name: press_and_release        # with its own input and expectations;
+//       input: ...                     # what a case leaves out it takes from
+//       strings: {...}                 # the top of the file
 
 #include <gtest/gtest.h>
 #include <yaml-cpp/yaml.h>
@@ -29,13 +33,43 @@
 namespace morvane::test {
 namespace {
 
+// "folder" for a file of one case, "folder/name" for each of its cases.
 std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(kPlayerFixtures)) {
-    if (fs::exists(entry.path() / "expect.yaml")) names.push_back(entry.path().filename());
+    const fs::path file = entry.path() / "expect.yaml";
+    if (!fs::exists(file)) continue;
+    const std::string folder = entry.path().filename();
+    const YAML::Node expect = YAML::LoadFile(file.string());
+    if (!expect["cases"]) {
+      names.push_back(folder);
+      continue;
+    }
+    for (const YAML::Node& c : expect["cases"])
+      names.push_back(folder + "/" + c["name"].as<std::string>());
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string FolderOf(const std::string& name) {
+  return name.substr(0, name.find('/'));
+}
+
+// The expectations of a case: its own fields over those of the file's top.
+YAML::Node ExpectationsOf(const std::string& name) {
+  const YAML::Node file = YAML::LoadFile(kPlayerFixtures + "/" + FolderOf(name) + "/expect.yaml");
+  const size_t slash = name.find('/');
+  if (slash == std::string::npos) return file;
+  YAML::Node merged;
+  for (const auto& field : file) {
+    if (field.first.as<std::string>() != "cases") merged[field.first] = field.second;
+  }
+  for (const YAML::Node& c : file["cases"]) {
+    if (c["name"].as<std::string>() != name.substr(slash + 1)) continue;
+    for (const auto& field : c) merged[field.first] = field.second;
+  }
+  return merged;
 }
 
 class FixtureCase : public PlayerRunTest, public ::testing::WithParamInterface<std::string> {
@@ -50,8 +84,8 @@ class FixtureCase : public PlayerRunTest, public ::testing::WithParamInterface<s
       std::ofstream(input) << expect["input"].as<std::string>();
       options += " --input " + Quote(input.string());
     }
-    const int status =
-        Run(kPlayerFixtures + "/" + GetParam(), options + " --dump-vars " + Quote(vars.string()));
+    const int status = Run(kPlayerFixtures + "/" + FolderOf(GetParam()),
+                           options + " --dump-vars " + Quote(vars.string()));
     if (status != 1) faults.push_back("exit status " + std::to_string(status));
 
     if (expect["trace"]) {
@@ -91,7 +125,7 @@ class FixtureCase : public PlayerRunTest, public ::testing::WithParamInterface<s
 };
 
 TEST_P(FixtureCase, RunsAsItsExpectationsSay) {
-  const YAML::Node expect = YAML::LoadFile(kPlayerFixtures + "/" + GetParam() + "/expect.yaml");
+  const YAML::Node expect = ExpectationsOf(GetParam());
   const std::vector<std::string> faults = Faults(expect);
   if (expect["known_failure"] && expect["known_failure"].as<bool>()) {
     EXPECT_FALSE(faults.empty()) << GetParam()
@@ -105,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureCase, ::testing::ValuesIn(CaseNames())
                          [](const ::testing::TestParamInfo<std::string>& param) {
                            std::string name = param.param;
                            std::replace(name.begin(), name.end(), '-', '_');
+                           std::replace(name.begin(), name.end(), '/', '_');
                            return name;
                          });
 

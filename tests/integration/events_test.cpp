@@ -42,83 +42,13 @@ class EventsRun : public PlayerRunTest {
     ASSERT_FALSE(m_vars.empty()) << "no variable dump; stderr: " << ReadText(m_dir / "stderr.txt");
   }
 
-  // A variable from the dump: section "numbers", "strings" or "booleans";
-  // "<unset>" when the script never wrote it.
   std::string Var(const std::string& section, const std::string& name) const {
-    size_t start = m_vars.find("\"" + section + "\": {");
-    if (start == std::string::npos) return "<unset>";
-    size_t end = m_vars.find('}', start);
-    std::string key = "\"" + name + "\": ";
-    size_t at = m_vars.find(key, start);
-    if (at == std::string::npos || at > end) return "<unset>";
-    at += key.size();
-    if (m_vars[at] != '"') return m_vars.substr(at, m_vars.find_first_of(",}", at) - at);
-    return m_vars.substr(at + 1, m_vars.find('"', at + 1) - at - 1);
+    return DumpEntry(m_vars, section, name);
   }
   std::string Str(const std::string& name) const { return Var("strings", name); }
   std::string Num(const std::string& name) const { return Var("numbers", name); }
   std::string m_vars;
 };
-
-TEST_F(EventsRun, PressAndReleaseFollowTheReleaseRule) {
-  Play("events",
-       "click 30 15\n"        // a text: down, enter again on release, up
-       "click 30 15 right\n"  // down only: right releases run nothing
-       "press 30 70\n"        // on one image
-       "release 80 70\n"      // over the other: no up for either
-       "wait 50\n");
-  EXPECT_EQ(Str("log"), "t1e,t1d,t1e,t1u,t1d,i2e,t1l,i2d,i2l,i3e,i3e,");
-  // The text's up script saw its own coordinates and the left button.
-  EXPECT_EQ(Num("tx"), "20");
-  EXPECT_EQ(Num("ty"), "5");
-  EXPECT_EQ(Num("tb"), "1");
-  // The image's down takes the pointer in the main window and the keys.
-  EXPECT_EQ(Num("_mx"), "30");
-  EXPECT_EQ(Num("_my"), "70");
-  EXPECT_EQ(Num("_btn"), "1");
-}
-
-TEST_F(EventsRun, ListBoxesClickWhenAnItemIsPickedByMouseOrKeys) {
-  Play("events",
-       "wait 50\n"
-       "click 290 126\n"  // down, then the click of the picked item
-       "key Down\nkey Down\n"
-       "key Down\n"  // already on the last item: no click
-       "dblclick 290 126\n"
-       "wait 50\n");
-  EXPECT_EQ(Str("log"), "d,c,c,c,d,c,dbl,d,c,");
-}
-
-TEST_F(EventsRun, EnterAndLeaveKeepStrictBoundsAndChildOrder) {
-  Play("events",
-       "move 120 65\n"  // on the left edge of button 10: not inside
-       "move 121 65\n"  // inside 10
-       "move 181 65\n"  // out of 10 (its right edge is 180), into 11
-       "move 179 65\n"  // back: 10 comes first in child order
-       "move 280 65\n"  // onto 13, whose click shows 12 under the resting pointer
-       "click 280 65\n"
-       "wait 50\n"
-       "move 390 10\n"
-       "wait 50\n");
-  EXPECT_EQ(Str("log"), "b10e,b10l,b11e,b10e,b11l,b10l,b13e,b12e,b13l,b12l,");
-}
-
-TEST_F(EventsRun, EditsFilterTypedAndPastedText) {
-  // The page put "1a.2" on the clipboard.
-  Play("events",
-       "wait 100\n"
-       "click 50 130\n"  // the decimal edit
-       "type 1-.5x\n"    // the letter is refused
-       "key V ctrl\n"    // the pasted letter is removed: a nested change
-       "click 50 160\n"  // the whole-number edit
-       "type 7.x8\n"
-       "key V ctrl\n"  // letter and point removed: two nested changes
-       "wait 50\n");
-  EXPECT_EQ(Str("21"), "1-.51.2");
-  EXPECT_EQ(Str("ch21"), "cccccc");
-  EXPECT_EQ(Str("22"), "7812");
-  EXPECT_EQ(Str("ch22"), "ccccc");
-}
 
 TEST_F(EventsRun, EditsShowHoverAndFocusColoursAndKeepFocusColoursUnderThePointer) {
   fs::path shots = m_dir / "shots";
@@ -141,30 +71,6 @@ TEST_F(EventsRun, EditsShowHoverAndFocusColoursAndKeepFocusColoursUnderThePointe
     ASSERT_FALSE(shot.isNull()) << c.shot;
     EXPECT_EQ(shot.pixelColor(240, 155), c.background) << c.shot;
   }
-}
-
-TEST_F(EventsRun, TimersStopAfterTheirLoopsAndCountAgainWhenRestarted) {
-  Play("events",
-       "wait 300\n"
-       "click 340 265\n"  // starts the timer again
-       "wait 300\n");
-  EXPECT_EQ(Num("ticks"), "6");
-}
-
-TEST_F(EventsRun, ShortcutsMatchTheirModifiersButNotInEdits) {
-  Play("events",
-       "key F5\n"
-       "key F5 ctrl\n"  // both functions of Ctrl+F5, in table order
-       "key F5 ctrl shift\n"
-       "key A\n"  // "A" and "ASCII65", never "a"
-       "key F6 shift\n"
-       "wait 200\n"
-       "click 50 130\n"  // an edit takes the keys now
-       "key F5 ctrl\n"
-       "key A\n"
-       "wait 50\n");
-  EXPECT_EQ(Str("keys"), "a,b,A,65,");
-  EXPECT_EQ(Num("threaded"), "1");
 }
 
 TEST_F(EventsRun, InputKeysAreNamedAsShortcutsAre) {
@@ -224,37 +130,6 @@ TEST_F(EventsRun, InputKeysAreNamedAsShortcutsAre) {
   EXPECT_EQ(Str("keys"), "<unset>");
   EXPECT_NE(ReadText(m_dir / "stderr.txt").find(": line 3: unknown key 'PGDWN'"), std::string::npos)
       << ReadText(m_dir / "stderr.txt");
-}
-
-TEST_F(EventsRun, WheelNotchesAndHelp) {
-  Play("events",
-       "move 390 290\n"
-       "key F1\n"  // no object under the pointer: nothing
-       "move 30 15\n"
-       "key F1\n"
-       "wheel down 3\n"
-       "wheel up\n"
-       "wait 50\n");
-  EXPECT_EQ(Str("helped"), "1");
-  EXPECT_EQ(Num("helps"), "1");
-  EXPECT_EQ(Str("dirs"), "DOWN,DOWN,DOWN,UP,");
-}
-
-TEST_F(EventsRun, ObjectsDeletedByTheirOwnEventScriptsEndTheEventQuietly) {
-  Play("events-delete",
-       "wait 50\n"
-       "click 20 15\n"  // a text, deleted on its press
-       "click 80 15\n"  // a button, deleted before it sees its press
-       "move 150 15\n"  // an image, deleted as it is entered
-       "click 20 55\n"  // an edit, deleted by its first change
-       "type x\n"
-       "click 150 55\n"  // a list box
-       "click 20 125\n"  // a button deleted by its click, whose script goes on
-       "move 5 5\n"
-       "wait 50\n");
-  EXPECT_EQ(Num("after"), "1");
-  EXPECT_EQ(ReadText(m_dir / "trace.jsonl"),
-            "{\"event\":\"show\",\"page\":1}\n{\"event\":\"exit\",\"code\":1}\n");
 }
 
 TEST_F(EventsRun, BorderlessPagesDragOnlyPastFivePixels) {

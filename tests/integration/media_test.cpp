@@ -206,15 +206,7 @@ class MediaRun : public PlayerRunTest {
   }
 
   std::string Var(const std::string& section, const std::string& name) const {
-    size_t start = m_vars.find("\"" + section + "\": {");
-    if (start == std::string::npos) return "<unset>";
-    size_t end = m_vars.find('}', start);
-    std::string key = "\"" + name + "\": ";
-    size_t at = m_vars.find(key, start);
-    if (at == std::string::npos || at > end) return "<unset>";
-    at += key.size();
-    if (m_vars[at] != '"') return m_vars.substr(at, m_vars.find_first_of(",}", at) - at);
-    return m_vars.substr(at + 1, m_vars.find('"', at + 1) - at - 1);
+    return DumpEntry(m_vars, section, name);
   }
   std::string Num(const std::string& name) const { return Var("numbers", name); }
   std::string Str(const std::string& name) const { return Var("strings", name); }

@@ -253,12 +253,19 @@ TEST_F(PlayerRun, ProjectNeedingFlashSaysSoAndEnds) {
 
 namespace {
 
-// Whether the variable dump holds "name": value in its section.
+// Whether the variable dump holds the entry `"name": value` in its section,
+// both read as JSON.
 bool DumpHas(const std::string& dump, const std::string& section, const std::string& entry) {
-  size_t start = dump.find("\"" + section + "\": {");
-  if (start == std::string::npos) return false;
-  size_t end = dump.find('}', start);
-  return dump.substr(start, end - start).find(entry) != std::string::npos;
+  const QJsonObject want =
+      QJsonDocument::fromJson(QByteArray::fromStdString("{" + entry + "}")).object();
+  const QJsonObject got = QJsonDocument::fromJson(QByteArray::fromStdString(dump))
+                              .object()
+                              .value(QString::fromStdString(section))
+                              .toObject();
+  for (auto it = want.begin(); it != want.end(); ++it) {
+    if (got.value(it.key()) != it.value()) return false;
+  }
+  return !want.isEmpty();
 }
 
 }  // namespace

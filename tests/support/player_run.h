@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +38,23 @@ inline std::string ReadText(const fs::path& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+// An entry of a variable dump (--dump-vars), read as JSON: `section` is
+// "numbers", "strings" or "booleans"; "<unset>" when the dump does not hold
+// the entry. Numbers and strings come as their text, booleans as "true" or
+// "false".
+inline std::string DumpEntry(const std::string& dump, const std::string& section,
+                             const std::string& name) {
+  const QJsonValue value = QJsonDocument::fromJson(QByteArray::fromStdString(dump))
+                               .object()
+                               .value(QString::fromStdString(section))
+                               .toObject()
+                               .value(QString::fromStdString(name));
+  if (value.isString()) return value.toString().toStdString();
+  if (value.isBool()) return value.toBool() ? "true" : "false";
+  if (value.isDouble()) return QString::number(value.toDouble(), 'g', 17).toStdString();
+  return "<unset>";
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
