@@ -16,7 +16,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -161,6 +163,12 @@ std::string Yaml(const std::string& s) {
       out += "\\r";
       continue;
     }
+    if ((unsigned char)c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)c);
+      out += escaped;
+      continue;
+    }
     out += c;
   }
   return out + "\"";
@@ -245,6 +253,14 @@ std::string Video(int number, const std::string& file, int left, const std::stri
 
 std::string Act(int number, const std::string& action) {
   return "10(\"" + std::to_string(number) + "\",\"\")." + action + "\r";
+}
+
+// An event script as actions 71 to 78 carry it: every code raised by 5,
+// after a CR became the code 1.
+std::string Carried(const std::string& script) {
+  std::string out;
+  for (char c : script) out += char((c == '\r' ? 1 : (unsigned char)c) + 5);
+  return out;
 }
 
 TEST_F(MediaRun, EveryFormatPlaysToItsEndWithItsLength) {
@@ -456,6 +472,157 @@ TEST_F(MediaRun, BeepsTonesAndCommandStrings) {
   const std::string traced = ReadText(trace());
   EXPECT_NE(traced.find(R"({"event":"beep","type":48})"), std::string::npos);
   EXPECT_NE(traced.find(R"({"event":"tone","frequency":440,"duration":400})"), std::string::npos);
+}
+
+TEST_F(MediaRun, SoundSettingsTakeEffectFromTheirAction) {
+  const std::string file = WindowsPath(MediaFolder() / "short.wav");
+  // Sound 1 loops twice with a pause set by action; sound 2 is told to start
+  // with its page, so it starts once the show script ended, without 54;
+  // sound 3 gets new start and finish scripts and its second pass ends
+  // the run.
+  Play({Sound(1, file, "on_finish: '#f1=#f1+1'"), Sound(2, file, "on_start: '#s2=#s2+1'"),
+        Sound(3, file, "on_start: '#old=1', on_finish: '#old=1'")},
+       Act(1, "42(1)") + Act(1, "52(2)") + Act(1, "53(400)") + Act(1, "54") + Act(2, "51(1)") +
+           Act(3, "77(\"" + Carried("#s3=#s3+1") + "\")") +
+           Act(3, "78(\"" + Carried("#f3=#f3+1\r0(#f1=2)\r9\r1") + "\")") + Act(3, "42(1)") +
+           Act(3, "54"),
+       30000);
+  EXPECT_EQ(Num("f1"), "2");
+  const std::vector<MediaEvent> f1 = Events(1, "finish");
+  ASSERT_EQ(f1.size(), 2u);
+  EXPECT_GE(f1[1].ms - f1[0].ms, 200 + 400);
+  EXPECT_EQ(Num("s2"), "1");
+  EXPECT_EQ(Num("s3"), "1");
+  EXPECT_GE(Number("f3"), 1);
+  EXPECT_EQ(Num("old"), "<unset>");
+}
+
+TEST_F(MediaRun, VideoActionsDriveItsGraphAndWindow) {
+  const fs::path& media = MediaFolder();
+  const std::string cinepak = WindowsPath(media / "cinepak.avi");
+  const std::string state = "@47%(\"1\")";
+  // Video 1 through load, play, pause, rewind, a move and a seek; video 2
+  // is deleted while it plays; video 3 loops with a pause between passes
+  // and its second pass ends the run.
+  const std::string show =
+      "#p0=" + state + "\r" + Act(1, "57(\"" + WindowsPath(media / "missing.avi") + "\")") +
+      "#after=1\r" + Act(1, "57(\"" + cinepak + "\")") + "#p1=" + state + "\r" + Act(1, "54") +
+      "#p2=" + state + "\r" + Act(1, "55") + "#p3=" + state + "\r" + Act(1, "103") +
+      Act(1, "54") + Act(1, "7(100,50)") + "#p4=" + state + "\r#v4=@45%(\"1\")\r#x4=@78%(\"1\")\r" +
+      Act(1, "4(1)") + Act(1, "54") + Act(1, "79(1000)") + "#p5=" + state + "\r" + Act(2, "54") +
+      Act(2, "0") +
+      Act(3, "54");
+  Play({Video(1, "", 10, "on_start: '#s1=#s1+1', on_finish: '#f1=#f1+1'"),
+        Video(2, cinepak, 60, "on_finish: '#f2=1'"),
+        Video(3, cinepak, 200,
+              "loop: true, delay: 500, on_finish: " + Yaml("#f3=#f3+1\r0(#f3=2)\r9\r1"))},
+       show, 30000);
+  EXPECT_EQ(Num("p0"), "0");
+  // The missing file failed its load in a box; the script went on.
+  EXPECT_EQ(Num("after"), "1");
+  const std::vector<std::string> boxes = Messages();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("missing.avi"), std::string::npos) << boxes[0];
+  EXPECT_EQ(Num("p1"), "3");
+  EXPECT_EQ(Num("p2"), "1");
+  EXPECT_EQ(Num("p3"), "2");
+  // A move stops the video, releases its graph and hides its window.
+  EXPECT_EQ(Num("p4"), "0");
+  EXPECT_EQ(Num("v4"), "0");
+  EXPECT_EQ(Num("x4"), "100");
+  // Played again from its file, then from 1 s on: once to its end.
+  EXPECT_EQ(Num("p5"), "1");
+  EXPECT_EQ(Num("f1"), "1");
+  const std::vector<MediaEvent> s1 = Events(1, "start"), f1 = Events(1, "finish");
+  ASSERT_FALSE(s1.empty());
+  ASSERT_EQ(f1.size(), 1u);
+  EXPECT_LT(f1[0].ms - s1.back().ms, 1400);
+  // The deleted video never finished.
+  EXPECT_EQ(Num("f2"), "<unset>");
+  EXPECT_TRUE(Events(2, "finish").empty());
+  // The pause between the looping video's passes.
+  const std::vector<MediaEvent> f3 = Events(3, "finish");
+  ASSERT_EQ(f3.size(), 2u);
+  EXPECT_GE(f3[1].ms - f3[0].ms, 1500 + 500);
+}
+
+TEST_F(MediaRun, ToneHoldsTheScriptUntilItEnds) {
+  const fs::path& media = MediaFolder();
+  // The tone is asked for once sound 1 really plays; sound 2 starts after
+  // the tone returns, so its start lies the tone's length after sound 1's
+  // on the engine's clock.
+  Play({Sound(1, WindowsPath(media / "pcm.wav"),
+              "on_start: " + Yaml("44(440,2500)\r" + Act(2, "54"))),
+        Sound(2, WindowsPath(media / "short.wav"), "on_finish: '9'")},
+       Act(2, "57(\"" + WindowsPath(media / "short.wav") + "\")") + Act(1, "54"), 30000);
+  const std::vector<MediaEvent> first = Events(1, "start"), second = Events(2, "start");
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_GE(second[0].ms - first[0].ms, 2400);
+  EXPECT_NE(ReadText(trace()).find(R"({"event":"tone","frequency":440,"duration":2500})"),
+            std::string::npos);
+}
+
+TEST_F(MediaRun, TheEngineStartsWithTheFirstFilePlayed) {
+  const std::string wav = WindowsPath(MediaFolder() / "short.wav");
+  const std::string avi = WindowsPath(MediaFolder() / "cinepak.avi");
+  // The engine opens this log file when it starts.
+  const fs::path probe = m_dir / "engine.log";
+  setenv("GST_DEBUG_FILE", probe.c_str(), 1);
+  std::vector<std::string> objects;
+  for (int n = 1; n <= 200; ++n) objects.push_back(Sound(n, wav));
+  for (int n = 201; n <= 220; ++n) objects.push_back(Video(n, avi, 10));
+  // Their states and volumes are read, and a sound is told to loop; nothing
+  // plays.
+  Play(objects, "#state=@47%(\"1\")\r#vol=@46%(\"201\")\r" + Act(5, "42(1)") + "9", 30000);
+  EXPECT_EQ(Num("state"), "0");
+  EXPECT_FALSE(fs::exists(probe));
+  objects.resize(1);
+  Play(objects, Act(1, "54") + "#played=1", 1500);
+  unsetenv("GST_DEBUG_FILE");
+  EXPECT_EQ(Num("played"), "1");
+  EXPECT_TRUE(fs::exists(probe));
+}
+
+TEST_F(MediaRun, TheDemoPlaysMusicAClickAndAVideo) {
+  // To the sound and video page; Play, once the music plays; Pause once the
+  // video's first pass ended (the music's start, the click's start and end,
+  // the video's start and end: five media events); then Ctrl+Q, answered Yes.
+  const fs::path input = m_dir / "input.txt";
+  std::ofstream(input) << "until show\nclick 320 371\nuntil media\nclick 300 330\nuntil media 5\n"
+                          "click 390 330\nwait 200\nshot media\nkey q ctrl\n";
+  const fs::path shots = m_dir / "shots";
+  const fs::path vars = m_dir / "vars.json";
+  ASSERT_EQ(Run("",
+                "--quit-after 60000 --answers 6 --input " + Quote(input.string()) +
+                    " --screenshot " + Quote(shots.string()) + " --dump-vars " +
+                    Quote(vars.string()),
+                "morvane-player"),
+            1);
+  const std::string traced = ReadText(trace());
+  for (const char* event : {R"({"event":"media","page":5,"object":3,"what":"start")",
+                            R"({"event":"media","page":5,"object":4,"what":"start")",
+                            R"({"event":"media","page":5,"object":7,"what":"start")",
+                            R"({"event":"media","page":5,"object":7,"what":"finish")"})
+    EXPECT_NE(traced.find(event), std::string::npos) << event << "\n" << traced;
+  EXPECT_EQ(traced.find(R"("what":"error")"), std::string::npos) << traced;
+  // The only box is the question before leaving.
+  const std::vector<std::string> boxes = Messages();
+  ASSERT_EQ(boxes.size(), 1u) << traced;
+  EXPECT_NE(boxes[0].find("Leave the demo?"), std::string::npos) << boxes[0];
+  m_vars = ReadText(vars);
+  EXPECT_NEAR(Number("_7_totalmss"), 4900, 300);
+  EXPECT_GT(Number("_3_totalmss"), 10000);
+  EXPECT_EQ(Str("_7_totalpos"), "00:00:04");
+  // The paused video shows a frame of the zoom, not black.
+  QImage shot(QString::fromStdString((shots / "media.png").string()));
+  ASSERT_FALSE(shot.isNull());
+  int coloured = 0;
+  for (int x = 270; x < 570; x += 10) {
+    const QColor c = shot.pixelColor(x, 180);
+    if (c.red() + c.green() + c.blue() > 120) ++coloured;
+  }
+  EXPECT_GE(coloured, 10);
 }
 
 }  // namespace

@@ -61,8 +61,11 @@ std::string ParseLine(const std::string& line, InputStep& step) {
   }
   if (verb == "until") {
     step.action = InputAction::kUntil;
-    if (words.size() != 1) return "expected until EVENT";
+    if (words.empty() || words.size() > 2) return "expected until EVENT [N]";
     step.text = words[0];
+    std::optional<int> n = words.size() == 2 ? Int(words[1]) : 1;
+    if (!n || *n < 1) return "expected a positive count";
+    step.amount = *n;
     return "";
   }
   if (verb == "move") return step.action = InputAction::kMove, point(2);

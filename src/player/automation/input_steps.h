@@ -19,7 +19,7 @@ namespace morvane {
 
 enum class InputAction {
   kWait,
-  kUntil,  // wait until the trace has had an event of that name
+  kUntil,  // wait until the trace has had N events of that name
   kMove,
   kPress,
   kRelease,
@@ -36,7 +36,7 @@ struct InputStep {
   InputAction action = InputAction::kWait;
   int line = 0;
   int x = 0, y = 0;  // move, press, release, click, dblclick
-  int amount = 0;    // wait: ms; wheel: notches, negative for down
+  int amount = 0;    // wait: ms; wheel: notches, negative for down; until: count
   MouseButton button = MouseButton::kLeft;
   std::string text;  // key: name; type: text; shot: picture name; until: event
   int key = 0;       // key: the Qt key the name stands for

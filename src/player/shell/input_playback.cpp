@@ -30,7 +30,7 @@ void InputPlayback::Next() {
       m_timer.start(step.amount);
       return;
     }
-    if (step.action == InputAction::kUntil && m_player.trace().Count(step.text) == 0) {
+    if (step.action == InputAction::kUntil && m_player.trace().Count(step.text) < step.amount) {
       // Looked at again shortly; the run's time limit ends a wait for an
       // event that never comes.
       --m_next;

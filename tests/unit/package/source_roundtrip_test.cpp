@@ -258,11 +258,13 @@ const std::string kDemo = MORVANE_SOURCE_DIR "/examples/demo";
 TEST(SourceRoundTrip, DemoProjectLoadsAndRepacksToTheSameBytes) {
   const ProjectSource demo = ReadSourceFolder(kDemo);
   const Project& p = demo.project;
-  ASSERT_EQ(p.pages.size(), 4u);
+  ASSERT_EQ(p.pages.size(), 5u);
   EXPECT_EQ(p.pages[0].name, "Menu");
   std::vector<std::string> names;
   for (const auto& resource : demo.resources) names.push_back(resource.first);
-  EXPECT_EQ(names, (std::vector<std::string>{"BDATAG1", "DATAE1", "IDATA1", "IDATA2"}));
+  // The sound and video page's media travel as embedded files 2 to 4.
+  EXPECT_EQ(names, (std::vector<std::string>{"BDATAG1", "DATAE1", "DATAE2", "DATAE3", "DATAE4",
+                                             "IDATA1", "IDATA2"}));
 
   // Every page that a script goes to exists (an object action's ".15(" is a colour).
   const std::regex go_to(R"re((^|[^.\w])15\("([^"]*)"\))re");

@@ -167,9 +167,10 @@ TEST(Background, KeyedColourBecomesTransparent) {
 TEST(InputSteps, ParsesEveryStep) {
   InputScript s = ParseInputSteps(
       "# comment\n\nwait 20\nmove 1 2\npress 3 4 right\nrelease 3 4 right\nclick 5 6\n"
-      "dblclick 7 8\nwheel down 2\nkey F5 shift ctrl\ntype Hello world\r\nshot after\n");
+      "dblclick 7 8\nwheel down 2\nkey F5 shift ctrl\ntype Hello world\r\nshot after\n"
+      "until media 3\nuntil show\n");
   ASSERT_EQ(s.error, "");
-  ASSERT_EQ(s.steps.size(), 10u);
+  ASSERT_EQ(s.steps.size(), 12u);
   EXPECT_EQ(s.steps[0].amount, 20);
   EXPECT_EQ(s.steps[2].button, MouseButton::kRight);
   EXPECT_EQ(s.steps[4].x, 5);
@@ -177,11 +178,15 @@ TEST(InputSteps, ParsesEveryStep) {
   EXPECT_TRUE(s.steps[7].shift && s.steps[7].ctrl && !s.steps[7].alt);
   EXPECT_EQ(s.steps[8].text, "Hello world");
   EXPECT_EQ(s.steps[9].text, "after");
+  EXPECT_EQ(s.steps[10].text, "media");
+  EXPECT_EQ(s.steps[10].amount, 3);
+  EXPECT_EQ(s.steps[11].amount, 1);
 }
 
 TEST(InputSteps, NamesTheFirstBadLine) {
   for (const char* bad : {"jump 1 2", "click 1", "click 1 2 thumb", "wait -1", "wheel left", "key",
-                          "key A meta", "shot ../x", "move a b"}) {
+                          "key A meta", "shot ../x", "move a b", "until", "until media 0",
+                          "until media 2 3"}) {
     InputScript s = ParseInputSteps(std::string("wait 1\n") + bad + "\n");
     EXPECT_EQ(s.error.rfind("line 2: ", 0), 0u) << bad << " -> " << s.error;
     EXPECT_TRUE(s.steps.empty());
