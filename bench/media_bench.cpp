@@ -162,7 +162,7 @@ class InProcess {
   }
 
   QApplication m_app;
-  morvane::Player m_player;
+  morvane::PlayerShell m_player;
   morvane::TQMForm* m_form = nullptr;
 };
 
