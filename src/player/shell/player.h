@@ -54,6 +54,8 @@ enum MessageBoxFlags : int {
 
 // The box a project that needs the Flash control shows before it ends.
 extern const char* const kFlashMissingText;
+// The caption of the box for a file or folder that holds no project.
+inline constexpr const char* kNotAProjectCaption = "Morvane Player";
 
 class Player {
  public:
