@@ -35,8 +35,11 @@ namespace {
 using namespace morvane;
 
 constexpr const char* kUsage =
-    "usage: morvane-script [--set NAME=VALUE]... [--answers LIST] [--dump-vars OUT]\n"
-    "                      [--code-page N] [FILE] [--num EXPR | --str EXPR]...\n"
+    "Usage: morvane-script [--set NAME=VALUE]... [--answers LIST] [--dump-vars OUT]\n"
+    "  or:  morvane-script [--code-page N] [FILE] [--num EXPR | --str EXPR]...\n"
+    "\n"
+    "Runs an action script in the console, and evaluates expressions; options\n"
+    "may come in any order.\n"
     "\n"
     "  FILE              an action script to run (bytes in the project's code page);\n"
     "                    its folder is the exe folder ([src])\n"
