@@ -17,6 +17,9 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav timgm6mb-soundfont sound-theme-freedesktop
   fonts-liberation fonts-wine fonts-farsiweb fonts-noto-core
+  # the package: icons rendered from their drawing, man pages from --help,
+  # the run-time dependencies found by dpkg-shlibdeps
+  librsvg2-bin help2man dpkg-dev
 )
 if [ "${1:-}" = "--test" ]; then
   packages+=(
@@ -28,6 +31,7 @@ if [ "${1:-}" = "--test" ]; then
     xvfb xauth                 # a desktop for the player without a display
     ffmpeg                     # makes the media the media tests play
     gstreamer1.0-tools         # the bare pipeline the media bench compares against
+    desktop-file-utils appstream  # check the desktop entry and the AppStream data
   )
 fi
 

@@ -93,3 +93,6 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 echo "== tests"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== package"
+bash scripts/check-package.sh build

@@ -2,7 +2,8 @@
 
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
-#include "player/shell/player.h"
+#include "player/shell/launcher.h"
+#include "player/shell/recent_projects.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,28 +40,38 @@ int main(int argc, char** argv) {
     std::fputs(morvane::PlayerUsage(), stdout);
     return 0;
   }
+  if (parsed.options.version) {
+    std::puts("morvane-player " MORVANE_VERSION);
+    return 0;
+  }
   if (parsed.options.headless) {
     // Must be set before the application object exists.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // Ties the windows to the desktop entry (its name and icon).
+  QGuiApplication::setDesktopFileName("morvane-player");
   morvane::InstallFontSubstitutes();
 
-  morvane::PlayerShell player(parsed.options, std::vector<std::string>(argv, argv + argc));
+  std::error_code ec;
+  std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  morvane::Launcher launcher(parsed.options, std::vector<std::string>(argv, argv + argc),
+                             std::move(self),
+                             morvane::RecentProjects(morvane::RecentProjects::DefaultFile()));
   // An interrupt or a termination request ends the program the orderly way,
   // so extracted files are removed and the trace and variable dump written.
   std::unique_ptr<QSocketNotifier> signal_notifier;
   if (pipe(g_signal_pipe) == 0) {
     signal_notifier = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
-    QObject::connect(signal_notifier.get(), &QSocketNotifier::activated, [&player] {
+    QObject::connect(signal_notifier.get(), &QSocketNotifier::activated, [&launcher] {
       char byte;
       [[maybe_unused]] ssize_t got = read(g_signal_pipe[0], &byte, 1);
-      player.EndProgram(1);
+      launcher.EndProgram(1);
     });
     signal(SIGTERM, OnSignal);
     signal(SIGINT, OnSignal);
   }
-  if (!player.Start()) return player.exit_code();
+  if (!launcher.Launch()) return launcher.exit_code();
   return app.exec();
 }

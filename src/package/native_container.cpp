@@ -247,6 +247,20 @@ std::unique_ptr<NativeContainer> NativeContainer::Open(const std::string& path) 
   }
 }
 
+bool NativeContainer::HasArchive(const std::string& path) {
+  std::unique_ptr<FileSource> source;
+  try {
+    source = std::make_unique<FileSource>(path);
+  } catch (const ContainerError&) {
+    return false;
+  }
+  try {
+    return FindFooter(*source).has_value();
+  } catch (const ContainerError&) {
+    return true;  // a footer whose fields do not fit
+  }
+}
+
 NativeContainer::NativeContainer(std::string bytes)
     : NativeContainer(std::make_unique<OwnedSource>(std::move(bytes))) {}
 

@@ -35,6 +35,11 @@ class NativeContainer : public Container {
   // The same over bytes held by the container.
   explicit NativeContainer(std::string bytes);
 
+  // True when the file ends in an archive footer, past any trailer blocks,
+  // whether or not the archive is sound; false for a file without one and for
+  // a file that cannot be opened.
+  static bool HasArchive(const std::string& path);
+
   ~NativeContainer() override;
 
   // Nothing for an unknown name, and nothing when the file no longer holds

@@ -35,6 +35,7 @@ constexpr const char* kUsage =
     "  --code-page N     the code page of the project's texts in the written\n"
     "                    source (default: guessed from the fonts, else 1252)\n"
     "  -h, --help        show this help\n"
+    "  --version         show the version\n"
     "\n"
     "Exit status: 0 on success, 1 when the project cannot be read or loaded (the\n"
     "load failure is printed as the player reports it), 2 for bad arguments.\n";
@@ -56,6 +57,9 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "morvane-inspect " MORVANE_VERSION "\n";
       return 0;
     } else if (arg == "--compat") {
       compat = true;

@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "                    (default: morvane-player beside morvane-pack, else\n"
     "                    morvane-inspect beside it)\n"
     "  -h, --help        show this help\n"
+    "  --version         show the version\n"
     "\n"
     "Exit status: 0 on success, 1 when the project cannot be read or packed,\n"
     "2 for bad arguments.\n";
@@ -101,6 +102,9 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "morvane-pack " MORVANE_VERSION "\n";
       return 0;
     } else if (arg == "-o" || arg == "--output" || arg == "--player") {
       if (i + 1 >= argc) return UsageError(arg + " needs a value");

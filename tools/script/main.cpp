@@ -35,8 +35,11 @@ namespace {
 using namespace morvane;
 
 constexpr const char* kUsage =
-    "usage: morvane-script [--set NAME=VALUE]... [--answers LIST] [--dump-vars OUT]\n"
-    "                      [--code-page N] [FILE] [--num EXPR | --str EXPR]...\n"
+    "Usage: morvane-script [--set NAME=VALUE]... [--answers LIST] [--dump-vars OUT]\n"
+    "  or:  morvane-script [--code-page N] [FILE] [--num EXPR | --str EXPR]...\n"
+    "\n"
+    "Runs an action script in the console, and evaluates expressions; options\n"
+    "may come in any order.\n"
     "\n"
     "  FILE              an action script to run (bytes in the project's code page);\n"
     "                    its folder is the exe folder ([src])\n"
@@ -51,6 +54,7 @@ constexpr const char* kUsage =
     "  --num EXPR        print the number text of a numeric expression\n"
     "  --str EXPR        print the text of a string expression, bytes as they are\n"
     "  --help            print this help\n"
+    "  --version         print the version\n"
     "\n"
     "A failure prints \"error: \" and its message on standard error and exits 1.\n";
 
@@ -68,6 +72,7 @@ struct Options {
   int code_page = kDefaultCodePage;
   std::vector<std::pair<char, std::string>> drives;
   bool help = false;
+  bool version = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -85,6 +90,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
     };
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (arg == "--set") {
       options.assignments.push_back(value());
     } else if (arg == "--num") {
@@ -238,6 +245,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   try {
     const Options options = ParseOptions(args);
+    if (options.version) {
+      std::fputs("morvane-script " MORVANE_VERSION "\n", stdout);
+      return 0;
+    }
     if (options.help ||
         (options.requests.empty() && options.assignments.empty() && options.script_file.empty())) {
       std::fputs(kUsage, options.help ? stdout : stderr);

@@ -18,10 +18,12 @@ const char* PlayerUsage() {
   return "Usage: morvane-player [options] [PROJECT]\n"
          "\n"
          "Runs a Morvane project. PROJECT is a project executable (Windows or native)\n"
-         "or a project source folder; without it the player runs the project carried\n"
-         "by its own executable.\n"
+         "or a project source folder. Without it the player runs the project carried\n"
+         "by its own executable; when that is the demo, or nothing, it shows its start\n"
+         "window (headless: it runs the demo).\n"
          "\n"
          "Options:\n"
+         "  --demo              run the demo carried by the player's own executable\n"
          "  --headless          run without a display; message boxes are answered\n"
          "                      from --answers\n"
          "  --answers LIST      comma-separated message-box answers (1 OK, 2 Cancel,\n"
@@ -45,7 +47,8 @@ const char* PlayerUsage() {
          "                      (default: guessed from the project's fonts)\n"
          "  --audio none|auto   where sound goes: nowhere, in real time (the default\n"
          "                      headless), or the desktop's output\n"
-         "  -h, --help          show this help\n";
+         "  -h, --help          show this help\n"
+         "  --version           show the version\n";
 }
 
 ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
@@ -63,6 +66,10 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
     };
     if (arg == "-h" || arg == "--help") {
       o.help = true;
+    } else if (arg == "--version") {
+      o.version = true;
+    } else if (arg == "--demo") {
+      o.demo = true;
     } else if (arg == "--headless") {
       o.headless = true;
     } else if (arg == "--no-transitions") {
@@ -114,6 +121,7 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       return fail("more than one project given: " + arg);
     }
   }
+  if (o.demo && !o.project.empty()) return fail("--demo runs the demo, not " + o.project);
   return parsed;
 }
 

@@ -9,7 +9,8 @@
 namespace morvane {
 
 struct PlayerOptions {
-  std::string project;  // empty: the running executable
+  std::string project;  // empty: the running executable, or the start window
+  bool demo = false;    // run the demo the player's own executable carries
   bool headless = false;
   bool no_transitions = false;  // every page appears at once
   std::vector<int> answers;
@@ -27,6 +28,7 @@ struct PlayerOptions {
   // empty: none when headless, else auto.
   std::string audio;
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedOptions {

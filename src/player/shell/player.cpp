@@ -2,6 +2,7 @@
 
 #include "package/databases.h"
 #include "package/package_reader.h"
+#include "package/project_probe.h"
 #include "package/source_folder.h"
 #include "platform/path_macros.h"
 #include "platform/trailer.h"
@@ -102,9 +103,12 @@ bool PlayerShell::Start() {
   }
 
   std::optional<std::string> trailer;
+  ProbedProject probed = ProbeProject(m_project_path);
+  if (probed.kind == ProjectKind::kNoProject)
+    return Fail(kNotAProjectCaption, NotAProjectText(m_project_path), kMbIconError);
   try {
-    m_container = OpenContainer(m_project_path);
-    trailer = m_container->Trailer();
+    m_container = std::move(probed.container);
+    if (m_container) trailer = m_container->Trailer();
   } catch (const std::exception&) {
     m_container.reset();
   }

@@ -42,6 +42,8 @@ class UserHost;
 
 // The box a project that needs the Flash control shows before it ends.
 extern const char* const kFlashMissingText;
+// The caption of the box for a file or folder that holds no project.
+inline constexpr const char* kNotAProjectCaption = "Morvane Player";
 
 // The player of a desktop or headless run: reads the project, builds the page
 // windows and owns the process-wide state.
