@@ -217,6 +217,7 @@ void MediaGraph::Render(const std::string& host_path) {
   m_mends->program_stream = false;
   m_mends->adpcm_rescaled = false;
   m_first_position_ns = 0;
+  m_played_ms = 0;
   {
     std::lock_guard lock(m_frame_mutex);
     m_frame = QImage();
@@ -313,7 +314,10 @@ std::optional<int64_t> MediaGraph::DurationMs() {
   int64_t ms = duration / GST_MSECOND;
   // A program stream's duration runs short of its last frame: the file
   // lasts at least as long as it has played.
-  if (m_mends->program_stream) ms = std::max(ms, CurrentMs().value_or(0));
+  if (m_mends->program_stream) {
+    m_played_ms = std::max(m_played_ms, CurrentMs().value_or(0));
+    ms = std::max(ms, m_played_ms);
+  }
   return ms;
 }
 
@@ -365,6 +369,9 @@ void MediaGraph::Handle(GstMessage* m) {
       break;
     case GST_MESSAGE_EOS:
       m_event_ns = GST_MESSAGE_TIMESTAMP(m);
+      if (m_rendered && m_mends->program_stream) {
+        m_played_ms = std::max(m_played_ms, CurrentMs().value_or(0));
+      }
       if (m_rendered && on_complete) on_complete();
       break;
     case GST_MESSAGE_ERROR: {
