@@ -38,6 +38,12 @@ int main(int argc, char** argv) {
     std::fputs(morvane::PlayerUsage(), stdout);
     return 0;
   }
+  const morvane::PlayerConfig config = morvane::ReadPlayerConfig(morvane::PlayerConfigPath());
+  if (!config.error.empty()) {
+    std::fprintf(stderr, "morvane-player: %s\n", config.error.c_str());
+    return 2;
+  }
+  parsed.options.user_settings = config.sandbox;
   if (parsed.options.headless) {
     // Must be set before the application object exists.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
