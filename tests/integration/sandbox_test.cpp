@@ -185,9 +185,9 @@ class SandboxRun : public PlayerRunTest {
     EXPECT_EQ(refusals, (std::vector<std::string>{
                             "download http://127.0.0.1:" + std::to_string(server.port()) + "/page",
                             "lan action 111",
-                            "link D:\\out\\through-link.txt",
                             "link out\\secret.txt",
                             "program D:\\tool.sh",
+                            "write D:\\out\\through-link.txt",
                             "write D:\\setup.ini",
                             "write D:\\victim.txt",
                             "write D:\\written.txt",
