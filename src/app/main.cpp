@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
     std::fputs(morvane::PlayerUsage(), stdout);
     return 0;
   }
+  const morvane::PlayerConfig config = morvane::ReadPlayerConfig(morvane::PlayerConfigPath());
+  if (!config.error.empty()) {
+    std::fprintf(stderr, "morvane-player: %s\n", config.error.c_str());
+    return 2;
+  }
+  parsed.options.user_settings = config.sandbox;
   if (parsed.options.version) {
     std::puts("morvane-player " MORVANE_VERSION);
     return 0;

@@ -41,13 +41,26 @@ std::unique_ptr<Environment> Environment::Create(Stage& stage, const Environment
     throw std::runtime_error("cannot make the prefix folder " + prefix);
   prefix = fs::absolute(prefix).lexically_normal().string();
 
-  env->m_drives.Map('C', prefix);
-  env->m_drives.Map('Z', "/");
-  if (options.removable_media) env->m_drives.AddRemovableMedia();
-
   std::string exe_host = options.exe_host_path;
   if (exe_host.empty()) exe_host = fs::read_symlink("/proc/self/exe", error).string();
   exe_host = fs::absolute(exe_host, error).lexically_normal().string();
+
+  env->m_drives.Map('C', prefix);
+  if (options.sandbox.sandbox) {
+    env->m_sandbox = std::make_unique<SandboxPolicy>(options.sandbox);
+    // The exe folder, as a CD would give it: there to read, never to change.
+    std::string exe_folder = fs::path(exe_host).parent_path().string();
+    env->m_drives.Map('D', exe_folder.empty() ? "/" : exe_folder, std::nullopt, true);
+    env->m_drives.SetConfined(true);
+    SandboxPolicy* policy = env->m_sandbox.get();
+    env->m_drives.SetRefusalHandler([policy](std::string_view path, PathRefusal refusal) {
+      policy->Refuse(
+          refusal == PathRefusal::kOutside ? SandboxRefusal::kLink : SandboxRefusal::kWrite, path);
+    });
+  } else {
+    env->m_drives.Map('Z', "/");
+    if (options.removable_media) env->m_drives.AddRemovableMedia();
+  }
   const std::string exe_windows = env->m_drives.ToWindows(exe_host).value_or("C:\\player.exe");
   env->SetFolders(exe_windows, "C:\\windows\\", "C:\\windows\\temp\\");
   env->m_drives.SetCurrentFolder(env->m_exe_folder);

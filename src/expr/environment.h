@@ -22,6 +22,7 @@
 #include "platform/ini_file.h"
 #include "platform/path_macros.h"
 #include "platform/registry_store.h"
+#include "platform/sandbox_policy.h"
 
 namespace morvane {
 
@@ -62,6 +63,10 @@ struct EnvironmentOptions {
   int code_page = kDefaultCodePage;
   // Whether mounted removable media get drive letters.
   bool removable_media = true;
+  // In the sandbox the drive table holds C: (the prefix, which the caller
+  // names: SandboxPrefix) and the exe folder as the read-only drive D:,
+  // nothing else, and links may not lead out of their drive.
+  SandboxSettings sandbox;
 };
 
 class Environment {
@@ -69,13 +74,18 @@ class Environment {
   // A stage and nothing else: no registry, an empty drive table, folders
   // under C:. For callers that set up the rest themselves.
   explicit Environment(Stage& stage, int code_page = kDefaultCodePage);
-  // The usual set-up: the prefix created, C: and Z: mapped, the registry open.
+  // The usual set-up: the prefix created, C: and Z: mapped (C: and D: in the
+  // sandbox), the registry open.
   // Throws std::runtime_error when the prefix cannot be made.
   static std::unique_ptr<Environment> Create(Stage& stage, const EnvironmentOptions& options);
 
   Stage& stage() { return *m_stage; }
   DriveTable& drives() { return m_drives; }
   RegistryAccessor& registry() { return *m_registry; }
+  // What the run may do beyond its drive table; refusals of the drive table
+  // (read-only drives, links that leave a drive) reach its observer too.
+  SandboxPolicy& sandbox() { return *m_sandbox; }
+  const SandboxPolicy& sandbox() const { return *m_sandbox; }
   int code_page() const { return m_code_page; }
 
   // Windows paths, each ending in "\".
@@ -111,6 +121,7 @@ class Environment {
   Stage* m_stage;
   int m_code_page;
   DriveTable m_drives;
+  std::unique_ptr<SandboxPolicy> m_sandbox = std::make_unique<SandboxPolicy>();
   std::unique_ptr<RegistryStore> m_registry_store;
   std::unique_ptr<RegistryAccessor> m_registry;
   std::string m_exe_folder = "C:\\";

@@ -19,7 +19,7 @@ std::string EnsureDatabaseEngine(const DriveTable& drives, std::string_view wind
                                  const Container& container) {
   const std::string windows_path = DatabaseEngineLibraryPath(windows_folder);
   const std::string cannot_write = "Cannot create file \"" + windows_path + "\".";
-  std::optional<std::string> host = drives.ToHost(windows_path);
+  std::optional<std::string> host = drives.ToHost(windows_path, PathAccess::kWrite);
   if (!host) return cannot_write;
   std::error_code ec;
   if (std::filesystem::exists(*host, ec)) return "";

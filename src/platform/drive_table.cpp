@@ -1,9 +1,12 @@
 #include "platform/drive_table.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -25,6 +28,21 @@ std::string TrimRoot(std::string root) {
 std::string JoinHost(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
+
+// Windows drops the trailing dots and blanks of a name ("a.txt. " is
+// "a.txt"); "." and ".." are left to the caller.
+std::string_view TrimName(std::string_view name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return name;
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  if (!realpath(path.c_str(), buffer)) return std::nullopt;
+  return std::string(buffer);
+}
+
+bool IsUnder(const std::string& path, const std::string& folder);
 
 // The entry of `folder` named `name` ignoring ASCII case; the exact name wins.
 std::optional<std::string> FindEntry(const std::string& folder, const std::string& name) {
@@ -138,13 +156,66 @@ DriveKind FileSystemKind(const std::string& host_path) {
   return DriveKind::kFixed;
 }
 
+int RefusalErrno(PathRefusal refusal) {
+  switch (refusal) {
+    case PathRefusal::kNone:
+      return 0;
+    case PathRefusal::kUnmapped:
+      return ENOENT;
+    case PathRefusal::kBadName:
+      return EINVAL;
+    case PathRefusal::kReadOnly:
+    case PathRefusal::kOutside:
+      return EACCES;
+  }
+  return ENOENT;
+}
+
+bool IsForbiddenName(std::string_view name) {
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return true;
+    if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) return true;
+  }
+  // A device name stays one with an extension and with blanks before it.
+  std::string base(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  base = AsciiUpper(base);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '0' && base[3] <= '9';
+}
+
 DriveTable::DriveTable(int code_page) : m_code_page(code_page) {}
 
-void DriveTable::Map(char letter, std::string host_root, std::optional<DriveKind> kind) {
+void DriveTable::Map(char letter, std::string host_root, std::optional<DriveKind> kind,
+                     bool read_only) {
   const char upper = UpperLetter(letter);
   if (!upper) return;
   std::lock_guard lock(m_mutex);
-  m_drives[upper] = Drive{TrimRoot(std::move(host_root)), kind};
+  m_drives[upper] = Drive{TrimRoot(std::move(host_root)), kind, read_only};
+}
+
+void DriveTable::SetConfined(bool confined) {
+  std::lock_guard lock(m_mutex);
+  m_confined = confined;
+}
+
+bool DriveTable::confined() const {
+  std::lock_guard lock(m_mutex);
+  return m_confined;
+}
+
+bool DriveTable::IsReadOnly(char letter) const {
+  const std::optional<Drive> drive = Find(letter);
+  return drive && drive->read_only;
+}
+
+void DriveTable::SetRefusalHandler(
+    std::function<void(std::string_view windows_path, PathRefusal refusal)> handler) {
+  std::lock_guard lock(m_mutex);
+  m_refusal_handler = std::move(handler);
 }
 
 void DriveTable::Unmap(char letter) {
@@ -200,13 +271,28 @@ std::string DriveTable::CurrentFolder() const {
   return m_current_folder;
 }
 
-std::optional<std::string> DriveTable::ToHost(std::string_view windows_path) const {
+std::optional<std::string> DriveTable::ToHost(std::string_view windows_path,
+                                              PathAccess access) const {
+  return Resolve(windows_path, access).host;
+}
+
+HostResolution DriveTable::Resolve(std::string_view windows_path, PathAccess access) const {
+  auto refuse = [&](PathRefusal refusal) {
+    if (refusal == PathRefusal::kReadOnly || refusal == PathRefusal::kOutside) {
+      std::function<void(std::string_view, PathRefusal)> handler;
+      {
+        std::lock_guard lock(m_mutex);
+        handler = m_refusal_handler;
+      }
+      if (handler) handler(windows_path, refusal);
+    }
+    return HostResolution{std::nullopt, refusal};
+  };
   std::string path(windows_path);
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
-  if (path.find('\0') != std::string::npos) return std::nullopt;
-  if (path.rfind("\\\\", 0) == 0) return std::nullopt;  // a network share
+  if (path.rfind("\\\\", 0) == 0) return refuse(PathRefusal::kUnmapped);  // a network share
   const std::string current = CurrentFolder();
   char letter = 0;
   std::string rest;
@@ -223,31 +309,48 @@ std::optional<std::string> DriveTable::ToHost(std::string_view windows_path) con
     rest = (current.size() > 2 ? current.substr(2) : std::string("\\")) + "\\" + path;
   }
   const std::optional<Drive> drive = Find(letter);
-  if (!drive) return std::nullopt;
+  if (!drive) return refuse(PathRefusal::kUnmapped);
 
+  // Windows reads ".." by the text of the path, before any file is looked at,
+  // so a link inside the drive cannot turn it into a way out.
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= rest.size()) {
     const size_t end = std::min(rest.find('\\', start), rest.size());
-    const std::string part = rest.substr(start, end - start);
+    const std::string_view part = std::string_view(rest).substr(start, end - start);
+    start = end + 1;
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
+      continue;
     }
-    start = end + 1;
+    const std::string_view name = TrimName(part);
+    if (name.empty()) continue;  // "", ".", "..." and blanks stay where they are
+    if (IsForbiddenName(name)) return refuse(PathRefusal::kBadName);
+    parts.emplace_back(name);
   }
+  if (access == PathAccess::kWrite && drive->read_only) return refuse(PathRefusal::kReadOnly);
+
+  const bool confined = this->confined();
+  std::optional<std::string> real_root;
+  if (confined) real_root = RealPath(drive->host_root).value_or(drive->host_root);
   std::string host = drive->host_root;
   bool exists = true;
   for (const std::string& part : parts) {
     const std::string name = ToUtf8(part, m_code_page);
-    if (name.find('/') != std::string::npos) return std::nullopt;
+    if (name.find('/') != std::string::npos) return refuse(PathRefusal::kBadName);
     std::optional<std::string> found;
     if (exists) found = FindEntry(host, name);
     exists = found.has_value();
     host = JoinHost(host, found ? *found : name);
+    if (!confined || !exists) continue;
+    struct stat link {};
+    if (lstat(host.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) continue;
+    // A dangling link is refused too: creating its file would create the
+    // link's target, wherever it points.
+    const std::optional<std::string> target = RealPath(host);
+    if (!target || !IsUnder(*target, *real_root)) return refuse(PathRefusal::kOutside);
   }
-  return host;
+  return HostResolution{host, PathRefusal::kNone};
 }
 
 std::optional<std::string> DriveTable::ToWindows(std::string_view host_path) const {

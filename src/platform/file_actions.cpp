@@ -35,7 +35,7 @@ bool HasKeyword(std::string_view lowered, std::string_view keyword) {
 
 bool CopyFileReplacing(const DriveTable& drives, std::string_view from, std::string_view to) {
   const std::optional<std::string> source = drives.ToHost(from);
-  const std::optional<std::string> target = drives.ToHost(to);
+  const std::optional<std::string> target = drives.ToHost(to, PathAccess::kWrite);
   if (!source || !target) return false;
   std::error_code error;
   if (!std::filesystem::is_regular_file(*source, error)) return false;
@@ -45,8 +45,9 @@ bool CopyFileReplacing(const DriveTable& drives, std::string_view from, std::str
 }
 
 bool MoveFileNoReplace(const DriveTable& drives, std::string_view from, std::string_view to) {
-  const std::optional<std::string> source = drives.ToHost(from);
-  const std::optional<std::string> target = drives.ToHost(to);
+  // Moving takes the file away from where it was: both ends are writes.
+  const std::optional<std::string> source = drives.ToHost(from, PathAccess::kWrite);
+  const std::optional<std::string> target = drives.ToHost(to, PathAccess::kWrite);
   if (!source || !target || !Exists(*source) || Exists(*target)) return false;
   if (rename(source->c_str(), target->c_str()) == 0) return true;
   if (errno != EXDEV) return false;
@@ -61,16 +62,17 @@ bool MoveFileNoReplace(const DriveTable& drives, std::string_view from, std::str
 }
 
 bool DeleteFileOnly(const DriveTable& drives, std::string_view path) {
-  const std::optional<std::string> host = drives.ToHost(path);
+  const std::optional<std::string> host = drives.ToHost(path, PathAccess::kWrite);
   return host && unlink(host->c_str()) == 0;
 }
 
 void WriteWholeFile(const DriveTable& drives, std::string_view path, std::string_view bytes) {
-  const std::optional<std::string> host = drives.ToHost(path);
+  const HostResolution resolved = drives.Resolve(path, PathAccess::kWrite);
+  const std::optional<std::string>& host = resolved.host;
   auto fail = [&](int error) {
     throw FileError("Cannot create file \"" + std::string(path) + "\". " + std::strerror(error));
   };
-  if (!host) fail(ENOENT);
+  if (!host) fail(RefusalErrno(resolved.refusal));
   const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) fail(errno);
   const bool written = WriteFully(fd, bytes.data(), bytes.size());
@@ -169,8 +171,17 @@ std::vector<std::string> SearchFolder(const DriveTable& drives, std::string_view
 }
 
 void WritePlayerData(const DriveTable& drives, std::string_view path, std::string_view data) {
-  const std::optional<std::string> host = drives.ToHost(path);
-  if (!host) return;
+  const HostResolution resolved = drives.Resolve(path, PathAccess::kWrite);
+  const std::optional<std::string>& host = resolved.host;
+  if (!host) {
+    // A player on a read-only drive is there but cannot take the data.
+    struct stat info {};
+    const std::optional<std::string> there = drives.ToHost(path);
+    if (resolved.refusal == PathRefusal::kReadOnly && there && stat(there->c_str(), &info) == 0 &&
+        S_ISREG(info.st_mode))
+      throw FileError("Failed to set data.");
+    return;
+  }
   struct stat info {};
   if (stat(host->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   const uint64_t size = static_cast<uint64_t>(info.st_size);

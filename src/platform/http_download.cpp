@@ -40,11 +40,12 @@ void GlobalInit() {
 }  // namespace
 
 void DownloadToFile(const DriveTable& drives, std::string_view url, std::string_view path) {
-  const std::optional<std::string> host = drives.ToHost(path);
+  const HostResolution resolved = drives.Resolve(path, PathAccess::kWrite);
+  const std::optional<std::string>& host = resolved.host;
   auto file_error = [&](int error) {
     throw FileError("Cannot create file \"" + std::string(path) + "\". " + std::strerror(error));
   };
-  if (!host) file_error(ENOENT);
+  if (!host) file_error(RefusalErrno(resolved.refusal));
   Sink sink;
   sink.fd = open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (sink.fd < 0) file_error(errno);

@@ -135,6 +135,42 @@ const CompatRow kRows[] = {
      "transition mask picture",
      L::kPartial,
      "the page's mask picture is missing or cannot be read: the page appears through a blend"},
+    {K::kService,
+     Service(S::kSandboxProgramStart),
+     {},
+     "program start refused",
+     L::kUnsupported,
+     "the project runs in the sandbox, which starts no program and opens no document"},
+    {K::kService,
+     Service(S::kSandboxDownload),
+     {},
+     "download refused",
+     L::kUnsupported,
+     "the project runs in the sandbox without --allow-network: no HTTP download"},
+    {K::kService,
+     Service(S::kSandboxLan),
+     {},
+     "LAN refused",
+     L::kUnsupported,
+     "the project runs in the sandbox without --allow-network: no LAN client or server"},
+    {K::kService,
+     Service(S::kSandboxPlugin),
+     {},
+     "plug-in refused",
+     L::kUnsupported,
+     "the project runs in the sandbox without --allow-plugins: no plug-in library loads"},
+    {K::kService,
+     Service(S::kSandboxWrite),
+     {},
+     "write to a read-only drive refused",
+     L::kUnsupported,
+     "the project runs in the sandbox, where its exe folder is a read-only drive"},
+    {K::kService,
+     Service(S::kSandboxLink),
+     {},
+     "link out of a drive refused",
+     L::kUnsupported,
+     "the project runs in the sandbox, where no symbolic link leads out of its drive"},
 };
 
 // Row lookups by code, one array per kind (and per object kind); -1: no row.
@@ -203,6 +239,24 @@ const CompatRow* FindObjectActionRow(ObjectKind object, int32_t code) {
 
 const CompatRow* FindServiceRow(CompatService service) {
   return FindCompatRow(K::kService, Service(service));
+}
+
+CompatService SandboxService(SandboxRefusal what) {
+  switch (what) {
+    case SandboxRefusal::kProgramStart:
+      return S::kSandboxProgramStart;
+    case SandboxRefusal::kDownload:
+      return S::kSandboxDownload;
+    case SandboxRefusal::kLan:
+      return S::kSandboxLan;
+    case SandboxRefusal::kPlugin:
+      return S::kSandboxPlugin;
+    case SandboxRefusal::kWrite:
+      return S::kSandboxWrite;
+    case SandboxRefusal::kLink:
+      return S::kSandboxLink;
+  }
+  return S::kSandboxWrite;
 }
 
 std::optional<CompatService> ObjectService(ObjectKind kind) {

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "package/project_model.h"
+#include "platform/sandbox_policy.h"
 
 namespace morvane {
 
@@ -42,6 +43,13 @@ enum class CompatService : int32_t {
   kWebBrowser,
   kPlugin,
   kTransitionMask,
+  // What the sandbox refused (platform/sandbox_policy.h).
+  kSandboxProgramStart,
+  kSandboxDownload,
+  kSandboxLan,
+  kSandboxPlugin,
+  kSandboxWrite,
+  kSandboxLink,
 };
 
 struct CompatRow {
@@ -61,6 +69,8 @@ const CompatRow* FindCompatRow(CompatKind kind, int32_t code);
 // The row of an object action on an object of that kind.
 const CompatRow* FindObjectActionRow(ObjectKind object, int32_t code);
 const CompatRow* FindServiceRow(CompatService service);
+// The service row of a refusal of the sandbox.
+CompatService SandboxService(SandboxRefusal what);
 // The service that builds an object of that kind, if it is not done in full.
 std::optional<CompatService> ObjectService(ObjectKind kind);
 

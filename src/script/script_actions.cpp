@@ -157,6 +157,12 @@ void ScriptEngine::Dispatch(int32_t code, const ScriptLine& line, int32_t page, 
       SettingsAction(code, line, thread);
       return;
     case ActionTable::kLan:
+      // The sandbox keeps the LAN away unless the user allowed the network:
+      // the project meets a machine without one.
+      if (!m_environment.sandbox().AllowsNetwork()) {
+        m_environment.sandbox().Refuse(SandboxRefusal::kLan, "action " + std::to_string(code));
+        throw ScriptError("The network connection is not available.");
+      }
       LanAction(code, line);
       return;
     case ActionTable::kCreateObject: {
@@ -449,6 +455,10 @@ void ScriptEngine::FileAction(int32_t code, const ScriptLine& line, int32_t page
       const std::string file = P(line, 0);
       const std::string parameters = S(line, 1);
       N(line, 2);  // the show mode: desktops open windows as they see fit
+      if (!m_environment.sandbox().AllowsProgramStarts()) {
+        m_environment.sandbox().Refuse(SandboxRefusal::kProgramStart, file);
+        throw ScriptError("Opening \"" + file + "\" is not allowed in the sandbox.");
+      }
       if (const auto argv = OpenCommand(drives, file, parameters, m_environment.code_page()))
         m_stage.Spawn(*argv);
       return;
@@ -550,6 +560,14 @@ void ScriptEngine::SettingsAction(int32_t code, const ScriptLine& line, int32_t 
                        const std::string& value) {
     const std::optional<IniFile> ini = m_environment.BoundIniFile();
     if (!ini) return;
+    std::string name;
+    {
+      std::lock_guard lock(m_mutex);
+      name = m_ini_name;
+    }
+    // A file on a read-only drive is there to be read, not written.
+    if (!m_environment.drives().ToHost(name, PathAccess::kWrite))
+      throw ScriptError("Unable to write to " + name);
     try {
       IniFile(*ini).Write(section, key, value);
     } catch (const IniWriteError&) {
@@ -560,7 +578,12 @@ void ScriptEngine::SettingsAction(int32_t code, const ScriptLine& line, int32_t 
   switch (code) {
     case 31: {
       const std::string address = S(line, 0);
-      m_stage.Download(m_environment.drives(), address, P(line, 1));
+      const std::string path = P(line, 1);
+      if (!m_environment.sandbox().AllowsNetwork()) {
+        m_environment.sandbox().Refuse(SandboxRefusal::kDownload, address);
+        throw ScriptError("Downloading \"" + address + "\" is not allowed in the sandbox.");
+      }
+      m_stage.Download(m_environment.drives(), address, path);
       return;
     }
     case 38: {

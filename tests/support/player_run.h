@@ -83,7 +83,10 @@ class PlayerRunTest : public ::testing::Test {
           const std::string& binary = "morvane-player-bare") {
     std::string command =
         "cd " + Quote(m_dir.string()) +
-        " && QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " " +
+        " && QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
+        // The user's own settings and sandboxes are never the test's.
+        " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
+        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) + " " +
         Quote(kBinaryDir + "/" + binary) + " --headless --trace " + Quote(trace().string()) + " " +
         options;
     if (!project.empty()) command += " " + Quote(project);

@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "expr/environment.h"
 #include "expr/evaluator.h"
 #include "expr/values.h"
+#include "platform/sandbox_policy.h"
 #include "script/console_script_stage.h"
 #include "script/script_engine.h"
 #include "script/session.h"
@@ -48,6 +50,12 @@ constexpr const char* kUsage =
     "  --dump-vars OUT   write the variables at the end as JSON to OUT (\"-\": stdout)\n"
     "  --code-page N     the project's code page (default 1252)\n"
     "  --drive L=FOLDER  map drive letter L to a host folder\n"
+    "  --sandbox         run as a sandboxed project: C: is a prefix of the script's\n"
+    "                    own, its folder the read-only D:, nothing else; programs\n"
+    "                    are not started, downloads and the LAN are refused\n"
+    "  --no-sandbox      run outside the sandbox, whatever player.conf says\n"
+    "  --allow-network   let a sandboxed script download and use the LAN\n"
+    "  --allow-plugins   let a sandboxed script load plug-in libraries\n"
     "  --set NAME=VALUE  set a variable before anything is evaluated; NAME carries\n"
     "                    its prefix (#x=3, $s=abc, !b=1) and VALUE is taken as it\n"
     "                    is: number text, any text, or 0 or 1\n"
@@ -56,7 +64,8 @@ constexpr const char* kUsage =
     "  --help            print this help\n"
     "  --version         print the version\n"
     "\n"
-    "A failure prints \"error: \" and its message on standard error and exits 1.\n";
+    "A failure prints \"error: \" and its message on standard error and exits 1;\n"
+    "each refusal of the sandbox prints \"refused: \" and what was refused there.\n";
 
 struct Request {
   enum class Kind { kNumber, kString } kind;
@@ -71,6 +80,9 @@ struct Options {
   std::string dump_file;
   int code_page = kDefaultCodePage;
   std::vector<std::pair<char, std::string>> drives;
+  std::optional<bool> sandbox;
+  bool allow_network = false;
+  bool allow_plugins = false;
   bool help = false;
   bool version = false;
 };
@@ -92,6 +104,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--sandbox" || arg == "--no-sandbox") {
+      options.sandbox = arg == "--sandbox";
+    } else if (arg == "--allow-network") {
+      options.allow_network = true;
+    } else if (arg == "--allow-plugins") {
+      options.allow_plugins = true;
     } else if (arg == "--set") {
       options.assignments.push_back(value());
     } else if (arg == "--num") {
@@ -186,7 +204,8 @@ std::string ReadScriptFile(const std::string& path) {
   return bytes.str();
 }
 
-int Run(const Options& options, const std::vector<std::string>& command_line) {
+int Run(const Options& options, const SandboxSettings& user_settings,
+        const std::vector<std::string>& command_line) {
   ConsoleScriptStage stage(&std::cout, options.code_page);
   stage.console().SetCommandLine(command_line);
   stage.SetAnswers(options.answers);
@@ -198,7 +217,22 @@ int Run(const Options& options, const std::vector<std::string>& command_line) {
     script = ReadScriptFile(options.script_file);
     session_options.environment.exe_host_path = options.script_file;
   }
+  SandboxSettings& sandbox = session_options.environment.sandbox;
+  sandbox.sandbox = options.sandbox.value_or(user_settings.sandbox);
+  sandbox.allow_network = options.allow_network || user_settings.allow_network;
+  sandbox.allow_plugins = options.allow_plugins || user_settings.allow_plugins;
+  if (sandbox.sandbox) {
+    const std::string name = options.script_file.empty()
+                                 ? std::string("morvane-script")
+                                 : std::filesystem::path(options.script_file).filename().string();
+    session_options.environment.prefix = SandboxPrefix(name, script.size());
+  }
   Session session(stage, session_options);
+  session.environment().sandbox().SetObserver(
+      [code_page = options.code_page](SandboxRefusal what, std::string_view detail) {
+        std::cerr << "refused: " << SandboxRefusalName(what) << ' ' << ToUtf8(detail, code_page)
+                  << '\n';
+      });
   for (const auto& [letter, folder] : options.drives)
     session.environment().drives().Map(letter, folder);
   TValues& values = session.values();
@@ -254,7 +288,12 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, options.help ? stdout : stderr);
       return options.help ? 0 : 2;
     }
-    return Run(options, std::vector<std::string>(argv, argv + argc));
+    const PlayerConfig config = ReadPlayerConfig(PlayerConfigPath());
+    if (!config.error.empty()) {
+      std::cerr << "morvane-script: " << config.error << '\n';
+      return 2;
+    }
+    return Run(options, config.sandbox, std::vector<std::string>(argv, argv + argc));
   } catch (const UsageError& error) {
     std::cerr << "morvane-script: " << error.what() << "\n" << kUsage;
     return 2;

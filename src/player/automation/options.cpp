@@ -47,6 +47,12 @@ const char* PlayerUsage() {
          "                      (default: guessed from the project's fonts)\n"
          "  --audio none|auto   where sound goes: nowhere, in real time (the default\n"
          "                      headless), or the desktop's output\n"
+         "  --sandbox           run a project you do not trust: it sees only its own\n"
+         "                      C: drive and its folder as a read-only D:, starts no\n"
+         "                      program and has no network and no plug-ins\n"
+         "  --no-sandbox        run outside the sandbox, whatever player.conf says\n"
+         "  --allow-network     let a sandboxed project download and use the LAN\n"
+         "  --allow-plugins     let a sandboxed project load its plug-in libraries\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n";
 }
@@ -74,6 +80,12 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       o.headless = true;
     } else if (arg == "--no-transitions") {
       o.no_transitions = true;
+    } else if (arg == "--sandbox" || arg == "--no-sandbox") {
+      o.sandbox = arg == "--sandbox";
+    } else if (arg == "--allow-network") {
+      o.allow_network = true;
+    } else if (arg == "--allow-plugins") {
+      o.allow_plugins = true;
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--compat-report" || arg == "--screenshot" ||
                arg == "--input" || arg == "--codepage" || arg == "--dialog-answers" ||
@@ -123,6 +135,14 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
   }
   if (o.demo && !o.project.empty()) return fail("--demo runs the demo, not " + o.project);
   return parsed;
+}
+
+SandboxSettings SandboxOf(const PlayerOptions& options) {
+  SandboxSettings settings;
+  settings.sandbox = options.sandbox.value_or(options.user_settings.sandbox);
+  settings.allow_network = options.allow_network || options.user_settings.allow_network;
+  settings.allow_plugins = options.allow_plugins || options.user_settings.allow_plugins;
+  return settings;
 }
 
 }  // namespace morvane

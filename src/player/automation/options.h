@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sandbox_policy.h"
+
 namespace morvane {
 
 struct PlayerOptions {
@@ -27,9 +29,18 @@ struct PlayerOptions {
   // "none": sound plays silently in real time; "auto": the desktop's output;
   // empty: none when headless, else auto.
   std::string audio;
+  // --sandbox / --no-sandbox; nothing: as the per-user settings say.
+  std::optional<bool> sandbox;
+  bool allow_network = false;
+  bool allow_plugins = false;
+  // The per-user settings (player.conf), read by the program's entry.
+  SandboxSettings user_settings;
   bool help = false;
   bool version = false;
 };
+
+// The sandbox settings of the run: the command line over the user's settings.
+SandboxSettings SandboxOf(const PlayerOptions& options);
 
 struct ParsedOptions {
   PlayerOptions options;

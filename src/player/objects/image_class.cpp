@@ -55,7 +55,7 @@ void Build(ObjectBuilder& b, const PageObject& o) {
   std::string windows_path = env.macro_folders().temp + "IDATA" + PictureExtension(o.picture_name);
   std::optional<std::string> bytes =
       b.player.project_container().Resource("IDATA" + std::to_string(o.picture_index));
-  std::optional<std::string> host = env.drives().ToHost(windows_path);
+  std::optional<std::string> host = env.drives().ToHost(windows_path, PathAccess::kWrite);
   if (bytes && host) {
     std::ofstream out(*host, std::ios::binary | std::ios::trunc);
     out.write(bytes->data(), std::streamsize(bytes->size()));

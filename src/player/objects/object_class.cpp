@@ -279,7 +279,8 @@ std::string ReadObjectFile(Player& player, const std::string& windows_path) {
 }
 
 void WriteObjectFile(Player& player, const std::string& windows_path, const std::string& bytes) {
-  std::optional<std::string> host = player.environment().drives().ToHost(windows_path);
+  std::optional<std::string> host =
+      player.environment().drives().ToHost(windows_path, PathAccess::kWrite);
   std::ofstream out;
   if (host) out.open(*host, std::ios::binary | std::ios::trunc);
   if (!out)

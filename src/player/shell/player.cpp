@@ -140,12 +140,29 @@ bool PlayerShell::Start() {
   SessionOptions session;
   session.environment.exe_host_path = m_project_path;
   session.environment.code_page = m_code_page;
+  session.environment.sandbox = SandboxOf(m_options);
+  if (session.environment.sandbox.sandbox) {
+    // A project file's size, or its package's for a source folder.
+    std::error_code ec;
+    uint64_t size = std::filesystem::file_size(m_project_path, ec);
+    if (ec) size = m_container->Resource("PDATA").value_or("").size();
+    session.environment.prefix = SandboxPrefix(m_project.title, size);
+  }
   try {
     m_session = std::make_unique<Session>(*m_stage, session);
   } catch (const std::exception& e) {
     load_window.reset();
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
   }
+  // Every refusal is traced and, with a report, listed where the script met it.
+  environment().sandbox().SetObserver([this](SandboxRefusal what, std::string_view detail) {
+    m_trace.Write("refused", {{"what", std::string(SandboxRefusalName(what))},
+                              {"detail", ToUtf8(detail, m_code_page)}});
+    if (m_compat) {
+      if (const CompatRow* row = FindServiceRow(SandboxService(what)))
+        m_compat->Note(*row, CurrentScriptSite());
+    }
+  });
   m_session->engine().SetProject(m_project);
   if (!m_options.compat_report_file.empty()) {
     m_compat = std::make_unique<CompatRecorder>(&m_project);

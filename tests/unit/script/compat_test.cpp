@@ -51,7 +51,7 @@ TEST(CompatTable, EveryRowNamesACodeTheTablesKnowOnce) {
         break;
       case CompatKind::kService:
         EXPECT_GE(row.code, int32_t(CompatService::kCursorShadow));
-        EXPECT_LE(row.code, int32_t(CompatService::kTransitionMask));
+        EXPECT_LE(row.code, int32_t(CompatService::kSandboxLink));
         EXPECT_EQ(FindServiceRow(CompatService(row.code)), &row);
         break;
     }
