@@ -28,14 +28,6 @@ void Attach(PointerDesk& desk, PageObjectItem& item) {
   });
 }
 
-bool Press(PointerDesk& desk, const PointerEvent& e) {
-  if (e.receiver != &e.object_widget) return false;
-  desk.SetPosition(e.pos);
-  desk.SetButton(e.button);
-  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseDown));
-  return false;
-}
-
 void Build(ObjectBuilder& b, const PageObject& o) {
   const int cp = b.code_page();
   auto* button = new TQMButton(o, &b.surface);
@@ -66,7 +58,7 @@ ObjectClass ButtonClass() {
   ObjectClass row{ObjectKind::Button, "TQMButton"};
   row.tracked_hover = true;
   row.build = Build;
-  row.pointer = {Attach, Press, nullptr};
+  row.pointer = {Attach, PressOwnWidget, nullptr};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMButton(defaults, &b.surface);
   };

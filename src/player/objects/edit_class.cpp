@@ -30,14 +30,6 @@ void Attach(PointerDesk& desk, PageObjectItem& item) {
   desk.WatchEdit(static_cast<TQMEdit&>(item));
 }
 
-bool Press(PointerDesk& desk, const PointerEvent& e) {
-  if (e.receiver != &e.object_widget) return false;
-  desk.SetPosition(e.pos);
-  desk.SetButton(e.button);
-  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseDown));
-  return false;
-}
-
 // A click: the left button released where it was pressed.
 bool Release(PointerDesk& desk, const PointerEvent& e) {
   if (e.button != 1 || e.receiver != &e.object_widget) return false;
@@ -124,7 +116,7 @@ ObjectClass EditClass() {
   ObjectClass row{ObjectKind::Edit, "TQMEdit"};
   row.tracked_hover = true;
   row.build = Build;
-  row.pointer = {Attach, Press, Release};
+  row.pointer = {Attach, PressOwnWidget, Release};
   row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
     return new TQMEdit(defaults, &b.surface);
   };

@@ -321,4 +321,12 @@ void ObjectBuilder::DoubleBuffer(QWidget& w) const {
   if (page) w.setProperty("DoubleBuffered", page->options.double_buffered);
 }
 
+bool PressOwnWidget(PointerDesk& desk, const PointerEvent& e) {
+  if (e.receiver != &e.object_widget) return false;
+  desk.SetPosition(e.pos);
+  desk.SetButton(e.button);
+  desk.RunObjectScript(e.item, *e.item.EventScript(ObjectEvent::kMouseDown));
+  return false;
+}
+
 }  // namespace morvane

@@ -69,4 +69,9 @@ struct PointerRules {
   bool (*release)(PointerDesk& desk, const PointerEvent& e) = nullptr;
 };
 
+// The press on an object whose widget takes the pointer itself (buttons,
+// edits): on the widget's own area, the event variables and the mouse-down
+// script, and the widget still sees the press.
+bool PressOwnWidget(PointerDesk& desk, const PointerEvent& e);
+
 }  // namespace morvane
