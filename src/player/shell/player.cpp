@@ -76,6 +76,7 @@ PlayerShell::PlayerShell(PlayerOptions options, std::vector<std::string> command
 }
 
 PlayerShell::~PlayerShell() {
+  m_end_watch.reset();
   TerminateApp();
   // Worker threads end before the pages and the stores they use.
   if (m_session) m_session->StopEngine();
@@ -92,6 +93,9 @@ bool PlayerShell::Fail(std::string_view caption, std::string_view text, int flag
 }
 
 bool PlayerShell::Start() {
+  m_end_watch = std::make_unique<EndWatch>([this] {
+    if (ScriptEngine* engine = m_watched_engine.load()) engine->Terminate();
+  });
   if (!m_trace.Open(m_options.trace_file)) {
     std::fprintf(stderr, "morvane-player: cannot write the trace file %s\n",
                  m_options.trace_file.c_str());
@@ -150,6 +154,7 @@ bool PlayerShell::Start() {
   }
   try {
     m_session = std::make_unique<Session>(*m_stage, session);
+    m_watched_engine = &m_session->engine();
   } catch (const std::exception& e) {
     load_window.reset();
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
@@ -259,6 +264,7 @@ bool PlayerShell::Start() {
   }
   if (m_options.quit_after_ms) {
     QTimer::singleShot(*m_options.quit_after_ms, [this] { EndProgram(1); });
+    m_end_watch->SetDeadline(std::chrono::milliseconds(*m_options.quit_after_ms));
   }
   return true;
 }
@@ -526,6 +532,7 @@ bool PlayerShell::SavePagePicture(int page, const std::string& path) {
 void PlayerShell::EndProgram(int exit_code) {
   if (m_ended) return;
   m_ended = true;
+  if (m_end_watch) m_end_watch->Begun();
   m_exit_code = exit_code;
   if (!m_options.screenshot_dir.empty()) {
     std::error_code ec;

@@ -1,0 +1,82 @@
+// A player that always ends: a script that keeps the main thread busy (an
+// endless loop, a long wait, a long tone) or workers asleep at the end still
+// let --quit-after and a termination signal end the program, with its
+// variable dump and its exit record.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include "support/player_run.h"
+
+namespace morvane::test {
+namespace {
+
+struct Hang {
+  const char* name;
+  const char* show_script;
+  const char* worker_script;  // function 1, on a worker; empty: none
+};
+
+const Hang kHangs[] = {
+    {"endless_while", "#x=0\r\n120(1=1)\r\n#x=#x+1\r\n1", ""},
+    {"long_for", "2(#i=1,1e15)\r\n1", ""},
+    {"long_wait", "25(100000000)", ""},
+    {"long_tone", "44(440,100000000)", ""},
+    {"worker_asleep", "124()\r\n#after=1", "25(1000000000)"},
+    {"many_workers_asleep", "2(#i=1,300)\r\n124()\r\n1", "25(60000)"},
+};
+
+void PrintTo(const Hang& hang, std::ostream* out) { *out << hang.name; }
+
+class EndingRun : public PlayerRunTest, public ::testing::WithParamInterface<Hang> {
+ protected:
+  std::string Project(const Hang& hang) {
+    const fs::path dir = m_dir / "project";
+    fs::create_directories(dir / "scripts");
+    std::ofstream(dir / "scripts" / "show.mvs", std::ios::binary) << hang.show_script;
+    std::string yaml = "title: Probe\n";
+    if (*hang.worker_script) {
+      std::ofstream(dir / "scripts" / "f1.mvs", std::ios::binary) << hang.worker_script;
+      yaml +=
+          "threads:\n  digits: [2]\nfunctions:\n  - name: F1\n    thread_slot: 1\n"
+          "    body: !file scripts/f1.mvs\n";
+    }
+    yaml +=
+        "pages:\n  - name: Main\n    on_show: !file scripts/show.mvs\n    objects:\n"
+        "      - {kind: text, name: 1, width: 100, height: 20, caption: probe}\n";
+    std::ofstream(dir / "project.yaml") << yaml;
+    return dir.string();
+  }
+  void ExpectOrderlyEnd() {
+    const std::vector<std::string> lines = TraceLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(R"("event":"exit")"), std::string::npos) << lines.back();
+    EXPECT_NE(ReadText(m_dir / "vars.json").find("\"numbers\""), std::string::npos);
+  }
+};
+
+TEST_P(EndingRun, QuitAfterEndsABusyScript) {
+  // Were the request not heard, the outer bound would kill it (status 137).
+  m_wrapper = "timeout -s KILL 60 ";
+  EXPECT_EQ(Run(Project(GetParam()),
+                "--quit-after 1500 --dump-vars " + Quote((m_dir / "vars.json").string())),
+            1);
+  ExpectOrderlyEnd();
+}
+
+TEST_P(EndingRun, TerminationSignalEndsABusyScript) {
+  // The signal comes while the script runs; timeout itself answers 124.
+  m_wrapper = "timeout -k 60 -s TERM 2 ";
+  EXPECT_EQ(Run(Project(GetParam()), "--dump-vars " + Quote((m_dir / "vars.json").string())),
+            124);
+  ExpectOrderlyEnd();
+}
+
+INSTANTIATE_TEST_SUITE_P(Hangs, EndingRun, ::testing::ValuesIn(kHangs),
+                         [](const ::testing::TestParamInfo<Hang>& hang) { return std::string(hang.param.name); });
+
+}  // namespace
+}  // namespace morvane::test
