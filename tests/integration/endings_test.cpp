@@ -1,9 +1,12 @@
 // A player that always ends: a script that keeps the main thread busy (an
 // endless loop, a long wait, a long tone) or workers asleep at the end still
 // let --quit-after and a termination signal end the program, with its
-// variable dump and its exit record.
+// variable dump and its exit record; and what is not a regular file (a
+// device that never ends, a FIFO nobody writes) is never read.
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <fstream>
 #include <ostream>
@@ -73,6 +76,29 @@ TEST_P(EndingRun, TerminationSignalEndsABusyScript) {
   EXPECT_EQ(Run(Project(GetParam()), "--dump-vars " + Quote((m_dir / "vars.json").string())),
             124);
   ExpectOrderlyEnd();
+}
+
+TEST_F(PlayerRunTest, ObjectsReadOnlyRegularFiles) {
+  const fs::path dir = m_dir / "project";
+  fs::create_directories(dir / "scripts");
+  const fs::path fifo = m_dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Each load fails through its action's failure box; the script goes on.
+  std::ofstream(dir / "scripts" / "show.mvs", std::ios::binary)
+      << "10(\"1\",\"Main\").57(\"Z:\\dev\\zero\")\r\n"
+         "10(\"1\",\"Main\").57(\"Z:" << fifo.string() << "\")\r\n"
+         "10(\"2\",\"Main\").101(\"Z:\\dev\\zero\")\r\n"
+         "10(\"2\",\"Main\").101(\"Z:" << fifo.string() << "\")\r\n#after=1";
+  std::ofstream(dir / "project.yaml")
+      << "title: Probe\npages:\n  - name: Main\n    on_show: !file scripts/show.mvs\n"
+         "    objects:\n      - {kind: image, name: 1, width: 100, height: 100}\n"
+         "      - {kind: listbox, name: 2, top: 100, width: 100, height: 100}\n";
+  m_wrapper = "timeout -s KILL 60 ";
+  const fs::path vars = m_dir / "vars.json";
+  EXPECT_EQ(Run(dir.string(), "--quit-after 1000 --dump-vars " + Quote(vars.string())), 1);
+  EXPECT_EQ(DumpEntry(ReadText(vars), "numbers", "after"), "1");
+  const std::string traced = ReadText(trace());
+  EXPECT_NE(traced.find(R"("event":"exit")"), std::string::npos) << traced;
 }
 
 INSTANTIATE_TEST_SUITE_P(Hangs, EndingRun, ::testing::ValuesIn(kHangs),

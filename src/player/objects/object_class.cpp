@@ -7,6 +7,7 @@
 #include "player/objects/page_objects.h"
 #include "player/player.h"
 #include "player/shell/page_window.h"
+#include "util/fd_io.h"
 #include "util/font_string.h"
 
 #include <QTimer>
@@ -263,19 +264,16 @@ int ObjectCharset(PageObjectItem& item) {
 }
 
 std::optional<std::string> ReadHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return ReadRegularFile(path);
 }
 
 std::string ReadObjectFile(Player& player, const std::string& windows_path) {
   std::optional<std::string> host = player.environment().drives().ToHost(windows_path);
-  std::ifstream in;
-  if (host) in.open(*host, std::ios::binary);
-  if (!in)
+  std::optional<std::string> bytes = host ? ReadRegularFile(*host) : std::nullopt;
+  if (!bytes)
     throw ObjectActionFailure("Cannot open file \"" + windows_path +
                               "\". The system cannot find the file specified");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::move(*bytes);
 }
 
 void WriteObjectFile(Player& player, const std::string& windows_path, const std::string& bytes) {

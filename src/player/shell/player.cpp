@@ -19,6 +19,7 @@
 #include "script/message_box.h"
 #include "util/ascii_case.h"
 #include "util/code_page.h"
+#include "util/fd_io.h"
 #include "util/number_text.h"
 
 #include <QApplication>
@@ -322,9 +323,8 @@ void PlayerShell::LoadCursors() {
   for (const CursorFile& cursor : m_project.cursors) {
     if (cursor.after_page != 0) continue;
     std::optional<std::string> host = HostPath(ExpandPathMacros(cursor.path, folders));
-    bool ok = false;
-    std::string bytes = host ? ReadFile(*host, ok) : std::string();
-    std::optional<CursorAnimation> loaded = ok ? ReadAnyCursor(bytes) : std::nullopt;
+    std::optional<std::string> bytes = host ? ReadRegularFile(*host) : std::nullopt;
+    std::optional<CursorAnimation> loaded = bytes ? ReadAnyCursor(*bytes) : std::nullopt;
     // The first cursor that fails ends the loading.
     if (!loaded) break;
     m_cursors.Add(std::move(*loaded));
