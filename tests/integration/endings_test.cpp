@@ -2,11 +2,15 @@
 // endless loop, a long wait, a long tone) or workers asleep at the end still
 // let --quit-after and a termination signal end the program, with its
 // variable dump and its exit record; and what is not a regular file (a
-// device that never ends, a FIFO nobody writes) is never read.
+// device that never ends, a FIFO nobody writes) is never read, and sizes
+// from the package cost no more than a screen's worth.
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <QImage>
 
 #include <fstream>
 #include <ostream>
@@ -99,6 +103,34 @@ TEST_F(PlayerRunTest, ObjectsReadOnlyRegularFiles) {
   EXPECT_EQ(DumpEntry(ReadText(vars), "numbers", "after"), "1");
   const std::string traced = ReadText(trace());
   EXPECT_NE(traced.find(R"("event":"exit")"), std::string::npos) << traced;
+}
+
+TEST_F(PlayerRunTest, SizesFromThePackageAreBounded) {
+  const fs::path dir = m_dir / "project";
+  fs::create_directories(dir);
+  std::ofstream(dir / "project.yaml")
+      << "title: Probe\npages:\n  - name: Main\n    client_width: 2147483647\n"
+         "    client_height: 2147483647\n    objects:\n"
+         "      - {kind: text, name: 1, width: 30000, height: 30000, caption: big, "
+         "font_size: 22369621, font_colour: [0, 0, 0], word_wrap: true}\n"
+         "      - {kind: button, name: 2, left: -2147483647, top: 2000, width: 2147483647, "
+         "height: 2147483647, caption: b, font_size: 22369621}\n";
+  m_wrapper = "timeout -s KILL 60 ";
+  const fs::path shots = m_dir / "shots";
+  EXPECT_EQ(Run(dir.string(), "--quit-after 1000 --screenshot " + Quote(shots.string())), 1);
+  EXPECT_NE(ReadText(trace()).find(R"("event":"exit")"), std::string::npos);
+  rusage used{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &used), 0);
+  EXPECT_LT(used.ru_maxrss, 1024 * 1024) << "kilobytes at the peak";
+  // The page is as large as a page may be, and the text's caption, as large
+  // as a font may be, shows at its top left.
+  const QImage page(QString::fromStdString((shots / "page1.png").string()));
+  ASSERT_FALSE(page.isNull());
+  EXPECT_LE(page.width(), 8192);
+  int dark = 0;
+  for (int y = 0; y < 600; y += 4)
+    for (int x = 0; x < 600; x += 4) dark += qGray(page.pixel(x, y)) < 64;
+  EXPECT_GT(dark, 100);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hangs, EndingRun, ::testing::ValuesIn(kHangs),

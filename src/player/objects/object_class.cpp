@@ -207,17 +207,25 @@ const ObjectActionRow* FindObjectAction(ObjectKind kind, int32_t code) {
   return nullptr;
 }
 
+QRect WindowBounds(int64_t left, int64_t top, int64_t width, int64_t height) {
+  constexpr int64_t kMax = kMaxWindowCoordinate;
+  return QRect(int(std::clamp<int64_t>(left, -kMax - 1, kMax)),
+               int(std::clamp<int64_t>(top, -kMax - 1, kMax)),
+               int(std::clamp<int64_t>(width, 0, kMax)), int(std::clamp<int64_t>(height, 0, kMax)));
+}
+
 void MoveAction(ObjectActionCall& call) {
   const int32_t left = call.args.N(0);
   const int32_t top = call.args.N(1);
-  Widget(call).move(left, top);
+  QWidget& widget = Widget(call);
+  widget.move(WindowBounds(left, top, 0, 0).topLeft());
   call.item.Moved(left, top);
 }
 
 void ResizeAction(ObjectActionCall& call) {
   const int32_t width = call.args.N(0);
   const int32_t height = call.args.N(1);
-  Widget(call).resize(std::max(width, 0), std::max(height, 0));
+  Widget(call).resize(WindowBounds(0, 0, width, height).size());
 }
 
 void FontAction(ObjectActionCall& call) {
@@ -299,7 +307,7 @@ int ObjectBuilder::form_number() const {
 }
 
 void ObjectBuilder::Place(QWidget& w, const PageObject& o) const {
-  w.setGeometry(o.left, o.top, o.width.value_or(w.width()), o.height.value_or(w.height()));
+  w.setGeometry(WindowBounds(o.left, o.top, o.width.value_or(w.width()), o.height.value_or(w.height())));
 }
 
 void ObjectBuilder::Hint(QWidget& w, const PageObject& o) const {
