@@ -592,30 +592,40 @@ void PlayerShell::DumpVariables() {
   // A run that failed before its session has no variables to write.
   TValues none;
   TValues& store = m_session ? m_session->values() : none;
-  std::string json = "{\"numbers\": {";
-  bool first = true;
-  for (const auto& [name, value] : store.Numbers()) {
-    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
-            JsonString(FloatToText(value));
-    first = false;
-  }
-  json += "}, \"strings\": {";
-  first = true;
-  for (const auto& [name, value] : store.Strings()) {
-    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
-            JsonString(ToUtf8(value, m_code_page));
-    first = false;
-  }
-  json += "}, \"booleans\": {";
-  first = true;
-  for (const auto& [name, value] : store.Booleans()) {
-    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
-            (value ? "true" : "false");
-    first = false;
-  }
-  json += "}}\n";
+  // Written entry by entry, as large as the store may be; a dump that
+  // cannot be completed says so and the program still ends in order.
   std::ofstream out(m_options.dump_vars_file, std::ios::binary | std::ios::trunc);
-  out << json;
+  try {
+    out << "{\"numbers\": {";
+    bool first = true;
+    for (const auto& [name, value] : store.Numbers()) {
+      out << (first ? "" : ", ") << JsonString(ToUtf8(name, m_code_page)) << ": "
+          << JsonString(FloatToText(value));
+      first = false;
+    }
+    out << "}, \"strings\": {";
+    first = true;
+    store.VisitStrings([&](const std::string& name, const std::string& value) {
+      out << (first ? "" : ", ") << JsonString(ToUtf8(name, m_code_page)) << ": "
+          << JsonString(ToUtf8(value, m_code_page));
+      first = false;
+    });
+    out << "}, \"booleans\": {";
+    first = true;
+    for (const auto& [name, value] : store.Booleans()) {
+      out << (first ? "" : ", ") << JsonString(ToUtf8(name, m_code_page)) << ": "
+          << (value ? "true" : "false");
+      first = false;
+    }
+    out << "}}\n";
+  } catch (const std::bad_alloc&) {
+    out.setstate(std::ios::failbit);
+  }
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "morvane-player: cannot write the variable dump %s\n",
+                 m_options.dump_vars_file.c_str());
+  }
 }
 
 void PlayerShell::WriteCompatReport() {
