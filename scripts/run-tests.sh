@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the fuzz targets over their corpora and a fixed
 # number of runs from a fixed seed, the unit tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the unit tests of the normal build.
+# UndefinedBehaviorSanitizer, the tests of the layers below the player (the
+# script engine's threads, the store, the hand-over to the main thread) under
+# ThreadSanitizer, then the unit tests of the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --test
@@ -21,6 +23,11 @@ echo "== build with sanitizers (address, undefined)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON \
   -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-asan -j "$jobs"
+
+echo "== build with the thread sanitizer (the layers below the player and their tests)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE_THREAD=ON \
+  -DMORVANE_PLAYER=OFF -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++
+cmake --build build-tsan -j "$jobs"
 
 echo "== build fuzz targets"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_FUZZ=ON \
@@ -90,6 +97,10 @@ echo "== tests with sanitizers"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== tests with the thread sanitizer"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan-suppressions.txt" \
+  ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 echo "== tests"
 ctest --test-dir build --output-on-failure -j "$jobs"

@@ -38,7 +38,7 @@ void MainThreadQueue::Process() {
       error = std::current_exception();
     }
     std::lock_guard lock(m_mutex);
-    pending->error = error;
+    pending->error = std::move(error);
     pending->done = true;
     m_changed.notify_all();
   }
