@@ -53,6 +53,8 @@ const char* PlayerUsage() {
          "  --no-sandbox        run outside the sandbox, whatever player.conf says\n"
          "  --allow-network     let a sandboxed project download and use the LAN\n"
          "  --allow-plugins     let a sandboxed project load its plug-in libraries\n"
+         "  --lan-idle-timeout MS  close a LAN connection that sends nothing for MS\n"
+         "                      milliseconds (default 30000)\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n";
 }
@@ -89,7 +91,7 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--compat-report" || arg == "--screenshot" ||
                arg == "--input" || arg == "--codepage" || arg == "--dialog-answers" ||
-               arg == "--print-to" || arg == "--audio") {
+               arg == "--print-to" || arg == "--audio" || arg == "--lan-idle-timeout") {
       std::optional<std::string> v = value();
       if (!v) return fail("option " + arg + " needs a value");
       if (arg == "--answers") {
@@ -107,6 +109,10 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
         std::optional<int> n = ParseInt(*v);
         if (!n || *n < 0) return fail(arg + ": '" + *v + "' is not a number");
         (arg == "--quit-after" ? o.quit_after_ms : o.code_page) = *n;
+      } else if (arg == "--lan-idle-timeout") {
+        std::optional<int> n = ParseInt(*v);
+        if (!n || *n <= 0) return fail(arg + ": '" + *v + "' is not a number of milliseconds");
+        o.lan_idle_timeout_ms = *n;
       } else if (arg == "--trace") {
         o.trace_file = *v;
       } else if (arg == "--dump-vars") {

@@ -33,6 +33,8 @@ struct PlayerOptions {
   std::optional<bool> sandbox;
   bool allow_network = false;
   bool allow_plugins = false;
+  // How long a LAN connection may send nothing before the server closes it.
+  std::optional<int> lan_idle_timeout_ms;
   // The per-user settings (player.conf), read by the program's entry.
   SandboxSettings user_settings;
   bool help = false;

@@ -6,6 +6,7 @@
 #include "package/source_folder.h"
 #include "platform/path_macros.h"
 #include "platform/trailer.h"
+#include "player/ext/lan_service.h"
 #include "player/media/media_services.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
@@ -164,6 +165,11 @@ bool PlayerShell::Start() {
     }
   });
   m_session->engine().SetProject(m_project);
+  LanLimits lan_limits;
+  if (m_options.lan_idle_timeout_ms) lan_limits.idle_timeout_ms = *m_options.lan_idle_timeout_ms;
+  m_lan = std::make_unique<LanService>(*this, lan_limits);
+  m_session->engine().SetLan(m_lan.get());
+  AddTerminateHook([this] { m_lan->Shutdown(); });
   if (!m_options.compat_report_file.empty()) {
     m_compat = std::make_unique<CompatRecorder>(&m_project);
     m_session->engine().SetCompatRecorder(m_compat.get());

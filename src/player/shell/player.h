@@ -39,6 +39,7 @@ class DisplayModes;
 class DesktopSettings;
 class PageTransitions;
 class UserHost;
+class LanService;
 
 // The box a project that needs the Flash control shows before it ends.
 extern const char* const kFlashMissingText;
@@ -135,6 +136,8 @@ class PlayerShell final : public Player {
   std::unique_ptr<PlayerStage> m_stage;
   // Invariant: the recorder outlives the session, its engine and its worker threads.
   std::unique_ptr<CompatRecorder> m_compat;
+  // Invariant: the LAN outlives the engine that drives it.
+  std::unique_ptr<LanService> m_lan;
   // Invariant: the session (its engine first) goes before the stage it works on.
   std::unique_ptr<Session> m_session;
   TraceLog m_trace;
