@@ -154,10 +154,12 @@ class LanServer final : public QObject {
       if (!socket) break;
       // An announcement that arrived before this connection opened decides
       // what it is, even when its bytes were not read yet.
-      for (size_t i = 0; i < m_connections.size(); ++i) {
-        Connection& earlier = *m_connections[i];
-        if (!earlier.closed && !earlier.body) earlier.socket->waitForReadyRead(0);
+      // The poll runs their handlers, which must leave the list as it is.
+      ++m_polling;
+      for (const auto& earlier : m_connections) {
+        if (!earlier->closed && !earlier->body) earlier->socket->waitForReadyRead(0);
       }
+      --m_polling;
       RemoveClosed();
       while (int(m_connections.size()) >= m_limits.max_connections) {
         auto idlest = std::min_element(
@@ -180,7 +182,9 @@ class LanServer final : public QObject {
         RemoveClosed();
       });
       connect(socket, &QTcpSocket::errorOccurred, this, [this, c](QAbstractSocket::SocketError e) {
-        if (e == QAbstractSocket::RemoteHostClosedError) return;  // the end of a unit
+        // The end of a unit, or the poll of an announcement's bytes above.
+        if (e == QAbstractSocket::RemoteHostClosedError || e == QAbstractSocket::SocketTimeoutError)
+          return;
         Drop(*c, "connection error");
         RemoveClosed();
       });
@@ -288,6 +292,7 @@ class LanServer final : public QObject {
   }
 
   void RemoveClosed() {
+    if (m_polling) return;
     std::erase_if(m_connections, [](const auto& c) { return c->closed; });
   }
 
@@ -330,6 +335,7 @@ class LanServer final : public QObject {
   uint64_t m_part_serial = 0;
   int m_in_flight = 0;
   bool m_paused = false;
+  int m_polling = 0;
 };
 
 LanService::LanService(Player& player, LanLimits limits)
