@@ -110,13 +110,6 @@ const CompatRow kRows[] = {
      "mouse buttons swapped",
      L::kUnsupported,
      "left alone: the desktop keeps the setting per user, not per program"},
-    {K::kService,
-     Service(S::kSingleInstance),
-     {},
-     "single instance",
-     L::kUnsupported,
-     "a second start runs a second player; its command line is not forwarded and the "
-     "command-line script does not run"},
     {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
     {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
     {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},

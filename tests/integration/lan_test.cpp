@@ -117,7 +117,7 @@ class Lan : public PlayerRunTest {
   }
 
   std::unique_ptr<PlayerProcess> StartReceiver(int port, const std::string& options = "") {
-    auto receiver = std::make_unique<PlayerProcess>(m_dir / "run-receiver", Receiver(port).string(),
+    auto receiver = std::make_unique<PlayerProcess>(m_dir / "run-receiver", m_runtime, Receiver(port).string(),
                                                     "--quit-after 120000 " + options);
     EXPECT_TRUE(WaitUntil([&] {
       return fs::exists(receiver->c_drive() / "ready.txt") || receiver->Exited();
@@ -142,7 +142,7 @@ TEST_F(Lan, TwoPlayersExchangeMessagesAndAFile) {
                             "113(\"hello\")", "113(\"one.two. three\")",
                             "114(\"[src]photo.jpg\")"}) +
                     "\n");
-  PlayerProcess sending(m_dir / "run-sender", sender.string(), "--quit-after 120000");
+  PlayerProcess sending(m_dir / "run-sender", m_runtime, sender.string(), "--quit-after 120000");
   ASSERT_TRUE(receiver->WaitForTrace(R"("unit":"file")")) << ReadText(receiver->trace());
   kill(sending.pid(), SIGTERM);
   EXPECT_EQ(sending.Wait(), 1);
@@ -222,7 +222,7 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
                   "109(\"127.0.0.1\")", "110(70000)", "113(\"bad port\")", "1", "0(#n=8)",
                   "#done=1", "9", "1"}) +
           "\n");
-  PlayerProcess sending(m_dir / "run-sender", sender.string(), "--quit-after 120000");
+  PlayerProcess sending(m_dir / "run-sender", m_runtime, sender.string(), "--quit-after 120000");
   ASSERT_EQ(sending.Wait(), 1);
   EXPECT_EQ(sending.Var("numbers", "done"), "1");
   const std::string errors = sending.Var("strings", "errors");

@@ -46,9 +46,10 @@ inline size_t Occurrences(const std::string& text, const std::string& what) {
 
 class PlayerProcess {
  public:
-  // `dir` holds the player's prefix and files; `environment` is put before
+  // `dir` holds the player's prefix and files, `runtime` is its runtime
+  // folder (where instances of a project meet); `environment` is put before
   // the command (NAME=value ...).
-  PlayerProcess(fs::path dir, std::string project, std::string options,
+  PlayerProcess(fs::path dir, const fs::path& runtime, std::string project, std::string options,
                 std::string environment = "")
       : m_dir(std::move(dir)) {
     fs::create_directories(m_dir);
@@ -56,7 +57,7 @@ class PlayerProcess {
         "cd " + Quote(m_dir.string()) + " && exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" +
         Quote((m_dir / "prefix").string()) + " XDG_CONFIG_HOME=" +
         Quote((m_dir / "config").string()) + " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
-        " " + environment + " " + Quote(kBinaryDir + "/morvane-player-bare") +
+        " XDG_RUNTIME_DIR=" + Quote(runtime.string()) + " " + environment + " " + Quote(kBinaryDir + "/morvane-player-bare") +
         " --headless --trace " + Quote(trace().string()) + " --dump-vars " +
         Quote(vars().string()) + " " + options + " " + Quote(project) + " >" +
         Quote((m_dir / "stdout.txt").string()) + " 2>" + Quote((m_dir / "stderr.txt").string());

@@ -4,9 +4,11 @@
 #include "package/package_reader.h"
 #include "package/project_probe.h"
 #include "package/source_folder.h"
+#include "platform/command_line_record.h"
 #include "platform/path_macros.h"
 #include "platform/trailer.h"
 #include "player/ext/lan_service.h"
+#include "player/ext/single_instance.h"
 #include "player/media/media_services.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
@@ -28,6 +30,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -179,7 +182,6 @@ bool PlayerShell::Start() {
     if (o.no_cursor_shadow) m_compat->NoteService(CompatService::kCursorShadow, start);
     if (o.no_menu_fade) m_compat->NoteService(CompatService::kMenuFade, start);
     if (o.swap_mouse_buttons) m_compat->NoteService(CompatService::kMouseButtonSwap, start);
-    if (o.single_instance) m_compat->NoteService(CompatService::kSingleInstance, start);
   }
   SetScriptRunner([this](const Script& script, TQMForm& page, int thread) {
     m_session->engine().DoActions(page.number(), script, thread);
@@ -235,6 +237,7 @@ bool PlayerShell::Start() {
   }
   for (auto& form : m_pages) form->ApplyPageGeometry();
   m_hints->Watch();
+  if (!SettleInstance()) return false;
   load_window.reset();
 
   if (m_pages.empty()) {
@@ -584,6 +587,56 @@ void PlayerShell::TerminateApp() {
       std::filesystem::remove(std::filesystem::path(folder) / ToUtf8(*name, m_code_page), ec);
     }
   }
+}
+
+bool PlayerShell::SettleInstance() {
+  const uint64_t package_size = m_container->Resource("PDATA").value_or(std::string()).size();
+  m_instance = std::make_unique<SingleInstance>(InstanceKey(m_project.title, package_size));
+  const SingleInstance::Role role = m_instance->Check();
+  static const char* const kRoles[] = {"first", "later", "uncounted", "alone"};
+  m_trace.Write("instance", {{"role", std::string(kRoles[int(role)])}});
+  switch (role) {
+    case SingleInstance::Role::kFirst:
+      m_instance->Serve([this](const std::string& record) { ReceiveCommandLine(record); });
+      return true;
+    case SingleInstance::Role::kAlone:
+      std::fprintf(stderr, "morvane-player: later starts of this project cannot reach it: %s\n",
+                   m_instance->error().c_str());
+      m_instance.reset();
+      return true;
+    case SingleInstance::Role::kLater:
+      m_instance->Forward(EncodeCommandLine(ForwardedCommandLine()));
+      break;
+    case SingleInstance::Role::kUncounted:
+      break;
+  }
+  m_instance.reset();
+  if (!m_project.options.single_instance) return true;
+  EndProgram(1);
+  return false;
+}
+
+std::vector<std::string> PlayerShell::ForwardedCommandLine() const {
+  std::vector<std::string> elements;
+  std::error_code ec;
+  const std::string own = std::filesystem::absolute(m_project_path, ec).lexically_normal().string();
+  elements.push_back(m_session->environment().drives().ToWindows(own).value_or(own));
+  for (const std::string& argument : m_options.project_arguments)
+    elements.push_back(FromUtf8(argument, m_code_page));
+  return elements;
+}
+
+void PlayerShell::ReceiveCommandLine(const std::string& record) {
+  if (m_terminating) return;
+  const std::vector<std::string> pieces = DecodeCommandLine(record);
+  values().SetNumber("_CMDLineCount", double(pieces.size()));
+  for (size_t k = 1; k <= pieces.size(); ++k)
+    values().SetString("_CMDLine[" + std::to_string(k) + "]", pieces[k - 1]);
+  if (TQMForm* main = GetFormByNum(1)) RunScript(m_project.command_line, *main);
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  m_trace.Write("command-line",
+                {{"count", (long long)pieces.size()},
+                 {"ms", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(now).count()}});
 }
 
 void PlayerShell::DumpVariables() {

@@ -40,6 +40,7 @@ class DesktopSettings;
 class PageTransitions;
 class UserHost;
 class LanService;
+class SingleInstance;
 
 // The box a project that needs the Flash control shows before it ends.
 extern const char* const kFlashMissingText;
@@ -125,6 +126,11 @@ class PlayerShell final : public Player {
   std::string QmTempHostFolder() const;
   void DumpVariables();
   void WriteCompatReport();
+  // `CheckForInstance`: false when this later start must end now.
+  bool SettleInstance();
+  // The command line a later start hands to the first instance.
+  std::vector<std::string> ForwardedCommandLine() const;
+  void ReceiveCommandLine(const std::string& record);
 
   PlayerOptions m_options;
   std::vector<std::string> m_command_line;
@@ -154,6 +160,7 @@ class PlayerShell final : public Player {
   std::unique_ptr<PageTransitions> m_transitions;
   std::unique_ptr<HintHandler> m_hints;
   std::unique_ptr<UserHost> m_user;
+  std::unique_ptr<SingleInstance> m_instance;  // the first instance's listener
   std::vector<std::string> m_extracted;  // host paths written at start
   ScriptRunner m_script_runner;
   int m_current_page = 0;
