@@ -48,9 +48,9 @@ class PlayerProcess {
  public:
   // `dir` holds the player's prefix and files, `runtime` is its runtime
   // folder (where instances of a project meet); `environment` is put before
-  // the command (NAME=value ...).
+  // the command (NAME=value ...), `arguments` (shell words) after the project.
   PlayerProcess(fs::path dir, const fs::path& runtime, std::string project, std::string options,
-                std::string environment = "")
+                std::string environment = "", std::string arguments = "")
       : m_dir(std::move(dir)) {
     fs::create_directories(m_dir);
     const std::string command =
@@ -59,7 +59,7 @@ class PlayerProcess {
         Quote((m_dir / "config").string()) + " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
         " XDG_RUNTIME_DIR=" + Quote(runtime.string()) + " " + environment + " " + Quote(kBinaryDir + "/morvane-player-bare") +
         " --headless --trace " + Quote(trace().string()) + " --dump-vars " +
-        Quote(vars().string()) + " " + options + " " + Quote(project) + " >" +
+        Quote(vars().string()) + " " + options + " " + Quote(project) + " " + arguments + " >" +
         Quote((m_dir / "stdout.txt").string()) + " 2>" + Quote((m_dir / "stderr.txt").string());
     m_pid = fork();
     if (m_pid == 0) {
