@@ -146,10 +146,22 @@ TEST_F(Lan, TwoPlayersExchangeMessagesAndAFile) {
   ASSERT_TRUE(receiver->WaitForTrace(R"("unit":"file")")) << ReadText(receiver->trace());
   kill(sending.pid(), SIGTERM);
   EXPECT_EQ(sending.Wait(), 1);
+  // A worker thread sends on its own thread.
+  const fs::path worker = Project(
+      "worker", "title: LAN Worker\nthreads:\n  digits: [3]\nfunctions:\n  - name: Send\n"
+                "    thread_slot: 1\n    body: " +
+                    Script({"109(\"127.0.0.1\")", "110(" + std::to_string(port) + ")",
+                            "113(\"from a worker\")"}) +
+                    "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
+                    "    on_show: \"124\"\n");
+  PlayerProcess working(m_dir / "run-worker", m_runtime, worker.string(), "--quit-after 120000");
+  ASSERT_TRUE(receiver->WaitForTrace(R"("text":"from a worker")")) << ReadText(receiver->trace());
+  kill(working.pid(), SIGTERM);
+  EXPECT_EQ(working.Wait(), 1);
   ASSERT_TRUE(SendUnit(port, "quit\r\n"));
   ASSERT_EQ(receiver->Wait(), 1);
 
-  EXPECT_EQ(receiver->Var("strings", "got"), "hello|one.two. three|quit|");
+  EXPECT_EQ(receiver->Var("strings", "got"), "hello|one.two. three|from a worker|quit|");
   EXPECT_EQ(receiver->Var("strings", "names"), "photo.jpg|");
   EXPECT_EQ(receiver->Var("strings", "where"), "C:\\windows\\temp\\QMTEMP\\LAN.tmp");
   EXPECT_EQ(receiver->Var("strings", "_name"), "photo.jpg");

@@ -593,8 +593,10 @@ bool PlayerShell::SettleInstance() {
   const uint64_t package_size = m_container->Resource("PDATA").value_or(std::string()).size();
   m_instance = std::make_unique<SingleInstance>(InstanceKey(m_project.title, package_size));
   const SingleInstance::Role role = m_instance->Check();
+  // A first instance is the usual run; the others are traced.
   static const char* const kRoles[] = {"first", "later", "uncounted", "alone"};
-  m_trace.Write("instance", {{"role", std::string(kRoles[int(role)])}});
+  if (role != SingleInstance::Role::kFirst)
+    m_trace.Write("instance", {{"role", std::string(kRoles[int(role)])}});
   switch (role) {
     case SingleInstance::Role::kFirst:
       m_instance->Serve([this](const std::string& record) { ReceiveCommandLine(record); });
