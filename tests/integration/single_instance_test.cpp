@@ -19,10 +19,13 @@ namespace {
 class SingleInstanceRun : public PlayerRunTest {
  protected:
   // A project folder m_dir/name whose command-line script keeps what it got.
-  fs::path Project(const std::string& name, const std::string& title, bool single) {
+  // `more` goes at the top level.
+  fs::path Project(const std::string& name, const std::string& title, bool single,
+                   const std::string& more = "") {
     fs::create_directories(m_dir / name);
     std::ofstream(m_dir / name / "project.yaml")
-        << "title: " << title << "\noptions:\n  single_instance: " << (single ? "true" : "false")
+        << "title: " << title << "\n" << more << "options:\n  single_instance: "
+        << (single ? "true" : "false") << "\n  extract_all: true"
         << "\non_command_line: \"#runs=#runs+1\\r$seen=$seen+#_CMDLineCount+\\\"|\\\"\""
         << "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n";
     return m_dir / name;
@@ -89,6 +92,24 @@ TEST_F(SingleInstanceRun, LaterStartsHandOverTheirCommandLinesAndEnd) {
   // The last start's pieces, and beyond them what the one before left.
   EXPECT_EQ(first->Var("strings", "_cmdline[2]"), "--not-an-option");
   EXPECT_EQ(first->Var("strings", "_cmdline[3]"), "b c");
+}
+
+TEST_F(SingleInstanceRun, ALaterStartLeavesTheFirstsExtractedFilesAlone) {
+  const fs::path project =
+      Project("project", "Extracting", true, "embedded_files:\n  - \"[src]\\\\keep.txt\"\n");
+  fs::create_directories(project / "embedded");
+  std::ofstream(project / "embedded" / "1-keep.txt") << "kept";
+  // Both starts share one prefix, so one QMTEMP folder.
+  const std::string prefix = "MORVANE_PREFIX=" + Quote((m_dir / "prefix").string());
+  PlayerProcess first(m_dir / "first", m_runtime, project.string(), "--quit-after 120000", prefix);
+  ASSERT_TRUE(first.WaitForTrace(R"({"event":"show","page":1})")) << ReadText(first.trace());
+  const fs::path extracted = m_dir / "prefix" / "windows" / "temp" / "QMTEMP" / "keep.txt";
+  EXPECT_EQ(ReadText(extracted), "kept");
+  PlayerProcess later(m_dir / "later", m_runtime, project.string(), "--quit-after 120000", prefix);
+  EXPECT_EQ(later.Wait(), 1);
+  EXPECT_EQ(ReadText(extracted), "kept");
+  EXPECT_EQ(End(first), 1);
+  EXPECT_FALSE(fs::exists(extracted));
 }
 
 TEST_F(SingleInstanceRun, WithoutTheOptionBothRunAndTheFirstStillHears) {

@@ -577,7 +577,7 @@ void PlayerShell::TerminateApp() {
   m_fonts.UnregisterAll();
   if (m_desktop_settings) m_desktop_settings->Restore();
   m_stage->UnregisterScriptFonts();
-  std::string folder = m_session ? QmTempHostFolder() : std::string();
+  std::string folder = m_session && !m_leave_extracted ? QmTempHostFolder() : std::string();
   if (!folder.empty()) {
     // Every listed name is removed, extracted at start or later by a script.
     for (const EmbeddedFile& f : m_project.embedded_files) {
@@ -614,6 +614,7 @@ bool PlayerShell::SettleInstance() {
   }
   m_instance.reset();
   if (!m_project.options.single_instance) return true;
+  m_leave_extracted = true;
   EndProgram(1);
   return false;
 }
@@ -634,7 +635,14 @@ void PlayerShell::ReceiveCommandLine(const std::string& record) {
   values().SetNumber("_CMDLineCount", double(pieces.size()));
   for (size_t k = 1; k <= pieces.size(); ++k)
     values().SetString("_CMDLine[" + std::to_string(k) + "]", pieces[k - 1]);
-  if (TQMForm* main = GetFormByNum(1)) RunScript(m_project.command_line, *main);
+  if (TQMForm* main = GetFormByNum(1)) {
+    // The later start would have brought this window to the front.
+    if (!m_options.headless && main->isVisible()) {
+      main->raise();
+      main->activateWindow();
+    }
+    RunScript(m_project.command_line, *main);
+  }
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
   m_trace.Write("command-line",
                 {{"count", (long long)pieces.size()},

@@ -170,6 +170,9 @@ class PlayerShell final : public Player {
   bool m_app_minimized = false;
   bool m_terminating = false;
   bool m_terminated = false;
+  // A later start that ends at once: the extracted files in the shared
+  // QMTEMP folder are the running first instance's.
+  bool m_leave_extracted = false;
   bool m_ended = false;
 };
 
