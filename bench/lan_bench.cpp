@@ -90,12 +90,12 @@ int Connect(int port, bool blocking = true) {
 pid_t Start(const fs::path& player, const fs::path& dir, const fs::path& runtime,
             const fs::path& project, const std::string& arguments = "") {
   fs::create_directories(dir);
-  const std::string command = "cd '" + dir.string() +
-                              "' && exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX='" +
-                              (dir / "prefix").string() + "' XDG_RUNTIME_DIR='" + runtime.string() +
-                              "' '" + player.string() + "' --headless --quit-after 300000 --trace '" +
-                              (dir / "trace.jsonl").string() + "' '" + project.string() + "' " +
-                              arguments + " >/dev/null 2>&1";
+  const std::string command =
+      "cd '" + dir.string() + "' && exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX='" +
+      (dir / "prefix").string() + "' XDG_RUNTIME_DIR='" + runtime.string() + "' '" +
+      player.string() + "' --headless --quit-after 300000 --trace '" +
+      (dir / "trace.jsonl").string() + "' '" + project.string() + "' " + arguments +
+      " >/dev/null 2>&1";
   const pid_t pid = fork();
   if (pid == 0) {
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -180,7 +180,8 @@ int main(int argc, char** argv) {
   std::string runtime_template = (fs::temp_directory_path() / "mvb-XXXXXX").string();
   if (!mkdtemp(runtime_template.data())) return 1;
   const fs::path runtime = runtime_template;
-  const fs::path dir = fs::temp_directory_path() / ("morvane-lan-bench-" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("morvane-lan-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
   signal(SIGPIPE, SIG_IGN);
 
@@ -191,7 +192,8 @@ int main(int argc, char** argv) {
           "title: LAN Bench\non_lan_message: \"#n=#n+1\\r0(#n=" + std::to_string(kMessages) +
               ")\\r41(\\\"C:\\\\done.txt\\\",\\\"1\\\")\\r1\"\npages:\n  - name: Main\n"
               "    client_width: 100\n    client_height: 100\n    on_show: \"110(" +
-              std::to_string(port) + ")\\r111(\\\"\\\")\\r41(\\\"C:\\\\ready.txt\\\",\\\"1\\\")\"\n");
+              std::to_string(port) +
+              ")\\r111(\\\"\\\")\\r41(\\\"C:\\\\ready.txt\\\",\\\"1\\\")\"\n");
   const pid_t receiver = Start(player, dir / "run-receiver", runtime, dir / "receiver");
   if (!WaitFor(dir / "run-receiver" / "prefix" / "ready.txt")) {
     std::fprintf(stderr, "the receiver did not start\n");
@@ -208,8 +210,8 @@ int main(int argc, char** argv) {
     // What the machine's loopback allows the same peer against a server
     // that only reads.
     const double baseline = BaselineSeconds(kMessages);
-    std::printf("  the same peer against a bare reading server: %.3f s, %.0f messages/s\n", baseline,
-                kMessages / baseline);
+    std::printf("  the same peer against a bare reading server: %.3f s, %.0f messages/s\n",
+                baseline, kMessages / baseline);
   } else {
     std::printf("LAN messages: not all %d delivered within the bound\n", kMessages);
   }
@@ -239,10 +241,12 @@ int main(int argc, char** argv) {
   }
   const std::string good_entry = "\"text\":\"good\"";
   const auto bound = Clock::now() + std::chrono::seconds(60);
-  while (good && ReadText(dir / "run-receiver" / "trace.jsonl").find(good_entry) == std::string::npos &&
+  while (good &&
+         ReadText(dir / "run-receiver" / "trace.jsonl").find(good_entry) == std::string::npos &&
          Clock::now() < bound)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  const double good_ms = std::chrono::duration<double, std::milli>(Clock::now() - good_from).count();
+  const double good_ms =
+      std::chrono::duration<double, std::milli>(Clock::now() - good_from).count();
   std::printf(
       "1000 idle connections: resident memory %ld kB before, %ld kB at most while held, "
       "growth %.1f MB; a message sent meanwhile arrived after %.1f ms\n",

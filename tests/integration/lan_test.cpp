@@ -31,7 +31,8 @@ std::string Script(const std::vector<std::string>& lines) {
 }
 
 // A file body with the bytes a line reader would trip on.
-const std::string kPhoto = std::string("JPEG\r\nline\0two\nthree\r", 22) + std::string(3000, '\xff');
+const std::string kPhoto =
+    std::string("JPEG\r\nline\0two\nthree\r", 22) + std::string(3000, '\xff');
 
 // Listens on 127.0.0.1 and keeps the bytes of every connection, in the order
 // they were accepted.
@@ -102,26 +103,25 @@ class Lan : public PlayerRunTest {
   // Listens on `port`, collects messages in $got and files in $names, ends
   // with the message quit and stops its server with the message off.
   fs::path Receiver(int port) {
-    return Project(
-        "receiver",
-        "title: LAN Receiver\n"
-        "on_lan_message: " +
-            Script({"$got=$got+$_str+\"|\"", "0($_str=\"quit\")", "9", "1", "0($_str=\"off\")",
-                    "112(\"\")", "1"}) +
-            "\non_lan_file: " + Script({"$names=$names+$_name+\"|\"", "$where=$_file"}) +
-            "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
-            "    on_show: " +
-            Script({"110(" + std::to_string(port) + ")", "111(\"\")",
-                    "41(\"C:\\ready.txt\",\"1\")"}) +
-            "\n");
+    return Project("receiver",
+                   "title: LAN Receiver\n"
+                   "on_lan_message: " +
+                       Script({"$got=$got+$_str+\"|\"", "0($_str=\"quit\")", "9", "1",
+                               "0($_str=\"off\")", "112(\"\")", "1"}) +
+                       "\non_lan_file: " + Script({"$names=$names+$_name+\"|\"", "$where=$_file"}) +
+                       "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
+                       "    on_show: " +
+                       Script({"110(" + std::to_string(port) + ")", "111(\"\")",
+                               "41(\"C:\\ready.txt\",\"1\")"}) +
+                       "\n");
   }
 
   std::unique_ptr<PlayerProcess> StartReceiver(int port, const std::string& options = "") {
-    auto receiver = std::make_unique<PlayerProcess>(m_dir / "run-receiver", m_runtime, Receiver(port).string(),
-                                                    "--quit-after 120000 " + options);
-    EXPECT_TRUE(WaitUntil([&] {
-      return fs::exists(receiver->c_drive() / "ready.txt") || receiver->Exited();
-    }));
+    auto receiver =
+        std::make_unique<PlayerProcess>(m_dir / "run-receiver", m_runtime, Receiver(port).string(),
+                                        "--quit-after 120000 " + options);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return fs::exists(receiver->c_drive() / "ready.txt") || receiver->Exited(); }));
     EXPECT_FALSE(receiver->Exited()) << ReadText(receiver->trace());
     return receiver;
   }
@@ -135,25 +135,26 @@ TEST_F(Lan, TwoPlayersExchangeMessagesAndAFile) {
   const int port = FreePort();
   auto receiver = StartReceiver(port);
   std::ofstream(m_dir / "photo.jpg", std::ios::binary) << kPhoto;
-  const fs::path sender = Project(
-      "sender", "title: LAN Sender\npages:\n  - name: Main\n    client_width: 100\n"
-                "    client_height: 100\n    on_show: " +
-                    Script({"109(\"127.0.0.1\")", "110(" + std::to_string(port) + ")",
-                            "113(\"hello\")", "113(\"one.two. three\")",
-                            "114(\"[src]photo.jpg\")"}) +
-                    "\n");
+  const fs::path sender =
+      Project("sender",
+              "title: LAN Sender\npages:\n  - name: Main\n    client_width: 100\n"
+              "    client_height: 100\n    on_show: " +
+                  Script({"109(\"127.0.0.1\")", "110(" + std::to_string(port) + ")",
+                          "113(\"hello\")", "113(\"one.two. three\")", "114(\"[src]photo.jpg\")"}) +
+                  "\n");
   PlayerProcess sending(m_dir / "run-sender", m_runtime, sender.string(), "--quit-after 120000");
   ASSERT_TRUE(receiver->WaitForTrace(R"("unit":"file")")) << ReadText(receiver->trace());
   kill(sending.pid(), SIGTERM);
   EXPECT_EQ(sending.Wait(), 1);
   // A worker thread sends on its own thread.
-  const fs::path worker = Project(
-      "worker", "title: LAN Worker\nthreads:\n  digits: [3]\nfunctions:\n  - name: Send\n"
-                "    thread_slot: 1\n    body: " +
-                    Script({"109(\"127.0.0.1\")", "110(" + std::to_string(port) + ")",
-                            "113(\"from a worker\")"}) +
-                    "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
-                    "    on_show: \"124\"\n");
+  const fs::path worker =
+      Project("worker",
+              "title: LAN Worker\nthreads:\n  digits: [3]\nfunctions:\n  - name: Send\n"
+              "    thread_slot: 1\n    body: " +
+                  Script({"109(\"127.0.0.1\")", "110(" + std::to_string(port) + ")",
+                          "113(\"from a worker\")"}) +
+                  "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
+                  "    on_show: \"124\"\n");
   PlayerProcess working(m_dir / "run-worker", m_runtime, worker.string(), "--quit-after 120000");
   ASSERT_TRUE(receiver->WaitForTrace(R"("text":"from a worker")")) << ReadText(receiver->trace());
   kill(working.pid(), SIGTERM);
@@ -221,19 +222,45 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
   const std::string at = std::to_string(peer.port());
   // One attempt per tick; a failure ends only its own tick.
   const fs::path sender = Project(
-      "sender",
-      "title: LAN Sender\non_error: " + Script({"$errors=$errors+$_error+\"|\""}) +
-          "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
-          "    objects:\n      - kind: timer\n        name: 1\n        interval: 400\n"
-          "        on_timer: " +
-          Script({"#n=#n+1", "0(#n=1)", "109(\"127.0.0.1\")", "110(" + at + ")", "113(\"hello\")",
-                  "1", "0(#n=2)", "114(\"[src]photo.jpg\")", "1", "0(#n=3)",
-                  "114(\"[src]missing.jpg\")", "1", "0(#n=4)", "110(0)", "113(\"port 0\")", "1",
-                  "0(#n=5)", "110(" + std::to_string(closed) + ")", "113(\"refused\")", "1",
-                  "0(#n=6)", "109(\"\")", "110(" + at + ")", "113(\"no host\")", "1", "0(#n=7)",
-                  "109(\"127.0.0.1\")", "110(70000)", "113(\"bad port\")", "1", "0(#n=8)",
-                  "#done=1", "9", "1"}) +
-          "\n");
+      "sender", "title: LAN Sender\non_error: " + Script({"$errors=$errors+$_error+\"|\""}) +
+                    "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n"
+                    "    objects:\n      - kind: timer\n        name: 1\n        interval: 400\n"
+                    "        on_timer: " +
+                    Script({"#n=#n+1",
+                            "0(#n=1)",
+                            "109(\"127.0.0.1\")",
+                            "110(" + at + ")",
+                            "113(\"hello\")",
+                            "1",
+                            "0(#n=2)",
+                            "114(\"[src]photo.jpg\")",
+                            "1",
+                            "0(#n=3)",
+                            "114(\"[src]missing.jpg\")",
+                            "1",
+                            "0(#n=4)",
+                            "110(0)",
+                            "113(\"port 0\")",
+                            "1",
+                            "0(#n=5)",
+                            "110(" + std::to_string(closed) + ")",
+                            "113(\"refused\")",
+                            "1",
+                            "0(#n=6)",
+                            "109(\"\")",
+                            "110(" + at + ")",
+                            "113(\"no host\")",
+                            "1",
+                            "0(#n=7)",
+                            "109(\"127.0.0.1\")",
+                            "110(70000)",
+                            "113(\"bad port\")",
+                            "1",
+                            "0(#n=8)",
+                            "#done=1",
+                            "9",
+                            "1"}) +
+                    "\n");
   PlayerProcess sending(m_dir / "run-sender", m_runtime, sender.string(), "--quit-after 120000");
   ASSERT_EQ(sending.Wait(), 1);
   EXPECT_EQ(sending.Var("numbers", "done"), "1");
@@ -241,7 +268,8 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
   for (const std::string& expected :
        {"Cannot open file \"Z:" + fs::path(m_dir).string() + "/missing.jpg\"",
         std::string("No port is set for the network connection."),
-        std::string("Connection refused"), std::string("No host is set for the network connection."),
+        std::string("Connection refused"),
+        std::string("No host is set for the network connection."),
         std::string("Port 70000 is not a valid port number.")}) {
     std::string wanted = expected;
     for (char& c : wanted)
@@ -252,7 +280,7 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
   // file's announcement and body, and the second one's announcement alone.
   EXPECT_TRUE(WaitUntil([&] { return peer.units().size() >= 4; }));
   EXPECT_EQ(peer.units(), (std::vector<std::string>{"hello\r\n", "$MORVANE:FILE.photo.jpg\r\n",
-                                                     kPhoto, "$MORVANE:FILE.missing.jpg\r\n"}));
+                                                    kPhoto, "$MORVANE:FILE.missing.jpg\r\n"}));
 }
 
 TEST_F(Lan, HostilePeersNeitherStopThePlayerNorKeepAGoodMessageOut) {

@@ -24,8 +24,9 @@ class SingleInstanceRun : public PlayerRunTest {
                    const std::string& more = "") {
     fs::create_directories(m_dir / name);
     std::ofstream(m_dir / name / "project.yaml")
-        << "title: " << title << "\n" << more << "options:\n  single_instance: "
-        << (single ? "true" : "false") << "\n  extract_all: true"
+        << "title: " << title << "\n"
+        << more << "options:\n  single_instance: " << (single ? "true" : "false")
+        << "\n  extract_all: true"
         << "\non_command_line: \"#runs=#runs+1\\r$seen=$seen+#_CMDLineCount+\\\"|\\\"\""
         << "\npages:\n  - name: Main\n    client_width: 100\n    client_height: 100\n";
     return m_dir / name;
@@ -167,6 +168,29 @@ TEST_F(SingleInstanceRun, StartsAtTheSameMomentMakeOneFirst) {
   EXPECT_TRUE(first->WaitForTrace(R"("event":"command-line")", 3));
   EXPECT_EQ(End(*first), 1);
   EXPECT_EQ(first->Var("numbers", "runs"), "3");
+}
+
+TEST_F(SingleInstanceRun, AStartWhileTheFirstEndsBecomesTheFirst) {
+  // The first hears a later start, and a while later ends from its
+  // command-line script; a start that came meanwhile must not end with it.
+  const fs::path project = Project("project", "Ending", true);
+  {
+    std::string yaml = ReadText(project / "project.yaml");
+    const std::string runs = "#runs=#runs+1";
+    yaml.replace(yaml.find(runs), runs.size(),
+                 R"(#runs=#runs+1\r41(\"C:\\heard.txt\",\"1\")\r25(1500)\r9)");
+    std::ofstream(project / "project.yaml") << yaml;
+  }
+  auto first = StartFirst(project);
+  auto ending = Start("ending", project);
+  EXPECT_TRUE(WaitUntil([&] { return fs::exists(first->c_drive() / "heard.txt"); }));
+  auto next = Start("next", project);
+  EXPECT_FALSE(first->Exited());
+  EXPECT_EQ(ending->Wait(), 1);
+  EXPECT_EQ(first->Wait(), 1);
+  EXPECT_TRUE(next->WaitForTrace(R"({"event":"show","page":1})")) << ReadText(next->trace());
+  EXPECT_TRUE(IsFirst(*next));
+  EXPECT_EQ(End(*next), 1);
 }
 
 TEST_F(SingleInstanceRun, TheSocketOfAKilledPlayerIsTakenOver) {

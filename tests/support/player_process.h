@@ -55,12 +55,14 @@ class PlayerProcess {
     fs::create_directories(m_dir);
     const std::string command =
         "cd " + Quote(m_dir.string()) + " && exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" +
-        Quote((m_dir / "prefix").string()) + " XDG_CONFIG_HOME=" +
-        Quote((m_dir / "config").string()) + " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
-        " XDG_RUNTIME_DIR=" + Quote(runtime.string()) + " " + environment + " " + Quote(kBinaryDir + "/morvane-player-bare") +
-        " --headless --trace " + Quote(trace().string()) + " --dump-vars " +
-        Quote(vars().string()) + " " + options + " " + Quote(project) + " " + arguments + " >" +
-        Quote((m_dir / "stdout.txt").string()) + " 2>" + Quote((m_dir / "stderr.txt").string());
+        Quote((m_dir / "prefix").string()) +
+        " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
+        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
+        " XDG_RUNTIME_DIR=" + Quote(runtime.string()) + " " + environment + " " +
+        Quote(kBinaryDir + "/morvane-player-bare") + " --headless --trace " +
+        Quote(trace().string()) + " --dump-vars " + Quote(vars().string()) + " " + options + " " +
+        Quote(project) + " " + arguments + " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
+        Quote((m_dir / "stderr.txt").string());
     m_pid = fork();
     if (m_pid == 0) {
       execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));

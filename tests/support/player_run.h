@@ -92,9 +92,8 @@ class PlayerRunTest : public ::testing::Test {
         // The user's own settings and sandboxes are never the test's.
         " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
         " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
-        " XDG_RUNTIME_DIR=" + Quote(m_runtime.string()) + " " +
-        Quote(kBinaryDir + "/" + binary) + " --headless --trace " + Quote(trace().string()) + " " +
-        options;
+        " XDG_RUNTIME_DIR=" + Quote(m_runtime.string()) + " " + Quote(kBinaryDir + "/" + binary) +
+        " --headless --trace " + Quote(trace().string()) + " " + options;
     if (!project.empty()) command += " " + Quote(project);
     command += " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
                Quote((m_dir / "stderr.txt").string());

@@ -114,7 +114,8 @@ class LanServer final : public QObject {
   // Empty on success, else the reason the port cannot be listened on.
   std::string Listen(int32_t port) {
     if (m_tcp->isListening()) return {};
-    if (port < 0 || port > 65535) return "Port " + std::to_string(port) + " is not a valid port number.";
+    if (port < 0 || port > 65535)
+      return "Port " + std::to_string(port) + " is not a valid port number.";
     if (!m_tcp->listen(QHostAddress::Any, quint16(port))) return m_tcp->errorString().toStdString();
     m_paused = false;
     UpdateAccepting();
@@ -162,9 +163,9 @@ class LanServer final : public QObject {
       --m_polling;
       RemoveClosed();
       while (int(m_connections.size()) >= m_limits.max_connections) {
-        auto idlest = std::min_element(
-            m_connections.begin(), m_connections.end(),
-            [](const auto& a, const auto& b) { return a->last < b->last; });
+        auto idlest =
+            std::min_element(m_connections.begin(), m_connections.end(),
+                             [](const auto& a, const auto& b) { return a->last < b->last; });
         Drop(**idlest, "evicted");
         RemoveClosed();
       }
@@ -374,8 +375,8 @@ void LanService::Server(bool active) {
     m_server = new LanServer(*this, m_limits, m_part_folder);
     m_server->moveToThread(m_server_thread.get());
     m_server_thread->start();
-    QMetaObject::invokeMethod(m_server, [this] { m_server->Init(); },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_server, [this] { m_server->Init(); }, Qt::BlockingQueuedConnection);
   }
   std::string error;
   QMetaObject::invokeMethod(
@@ -498,7 +499,8 @@ void LanService::Deliver(LanUnit unit) {
 }
 
 void LanService::NoteDropped(const char* reason) {
-  m_player.trace().Write("lan", {{"unit", std::string("dropped")}, {"reason", std::string(reason)}});
+  m_player.trace().Write("lan",
+                         {{"unit", std::string("dropped")}, {"reason", std::string(reason)}});
 }
 
 void LanService::RunNextDelivery() {
@@ -558,15 +560,14 @@ void LanService::RunDelivery(LanUnit& unit) {
   try {
     engine->DoActions(1, *script, 0);
   } catch (const std::exception& e) {
-    m_player.trace().Write("lan", {{"unit", std::string("script failed")},
-                                   {"text", ToUtf8(e.what(), code_page)}});
+    m_player.trace().Write(
+        "lan", {{"unit", std::string("script failed")}, {"text", ToUtf8(e.what(), code_page)}});
   }
 }
 
 std::string LanService::QmTempHostFolder() const {
-  std::optional<std::string> host =
-      m_player.environment().drives().ToHost(m_player.environment().macro_folders().qmtemp,
-                                             PathAccess::kWrite);
+  std::optional<std::string> host = m_player.environment().drives().ToHost(
+      m_player.environment().macro_folders().qmtemp, PathAccess::kWrite);
   return host.value_or(std::string());
 }
 

@@ -31,9 +31,9 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>

@@ -36,11 +36,11 @@ std::string RuntimeFolder() {
 
 SingleInstance::SingleInstance(std::string key, std::string folder)
     : m_key(std::move(key)), m_folder(std::move(folder)) {
-  const std::string hash = QCryptographicHash::hash(QByteArray::fromStdString(m_key),
-                                                    QCryptographicHash::Sha256)
-                               .toHex()
-                               .left(24)
-                               .toStdString();
+  const std::string hash =
+      QCryptographicHash::hash(QByteArray::fromStdString(m_key), QCryptographicHash::Sha256)
+          .toHex()
+          .left(24)
+          .toStdString();
   m_socket_path = m_folder + "/morvane-" + hash + ".socket";
   m_lock_path = m_folder + "/morvane-" + hash + ".lock";
 }
@@ -48,6 +48,7 @@ SingleInstance::SingleInstance(std::string key, std::string folder)
 SingleInstance::~SingleInstance() = default;
 
 SingleInstance::Role SingleInstance::Check() {
+  m_first.reset();
   // Held until the check ends. A start that was killed while it held the
   // lock left its process id in it, which marks the lock as stale.
   QLockFile lock(QString::fromStdString(m_lock_path));
@@ -99,7 +100,16 @@ bool SingleInstance::Forward(const std::string& record) {
 void SingleInstance::Serve(std::function<void(const std::string&)> on_record) {
   if (!m_server) return;
   m_on_record = std::move(on_record);
-  QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(), [this] { Accept(); });
+  QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(),
+                   [this] { Accept(); });
+}
+
+void SingleInstance::Close() {
+  if (m_server) m_server->close();
+  for (Pending& pending : m_ready) {
+    if (pending.socket) pending.socket->abort();
+  }
+  m_ready.clear();
 }
 
 void SingleInstance::Accept() {

@@ -47,12 +47,16 @@ class SingleInstance {
   const std::string& error() const { return m_error; }
 
   // A later start: sends the record and waits until the first instance has
-  // run its command-line script; false when it went away before that.
+  // run its command-line script; false when it went away before that (it
+  // was ending), and Check() may be asked again.
   bool Forward(const std::string& record);
 
   // The first instance: every record received is handed to `on_record` on
   // the main thread, one at a time, and answered when it returns.
   void Serve(std::function<void(const std::string&)> on_record);
+  // The first instance is ending: later starts no longer reach it, and those
+  // waiting are let go unanswered, so that one of them becomes the first.
+  void Close();
 
   const std::string& socket_path() const { return m_socket_path; }
 

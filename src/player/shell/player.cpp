@@ -555,6 +555,7 @@ void PlayerShell::EndProgram(int exit_code) {
 void PlayerShell::TerminateApp() {
   if (m_terminated) return;
   m_terminating = m_terminated = true;
+  if (m_instance) m_instance->Close();
   // Running scripts end at their next line; workers waiting for the main
   // thread are let go.
   if (ScriptEngine* engine = this->engine()) engine->Terminate();
@@ -592,7 +593,13 @@ void PlayerShell::TerminateApp() {
 bool PlayerShell::SettleInstance() {
   const uint64_t package_size = m_container->Resource("PDATA").value_or(std::string()).size();
   m_instance = std::make_unique<SingleInstance>(InstanceKey(m_project.title, package_size));
-  const SingleInstance::Role role = m_instance->Check();
+  SingleInstance::Role role = m_instance->Check();
+  // A first instance that was ending lets its later starts go unanswered;
+  // one of them is the first now.
+  for (int tries = 1; role == SingleInstance::Role::kLater; ++tries) {
+    if (m_instance->Forward(EncodeCommandLine(ForwardedCommandLine()))) break;
+    role = tries < 3 ? m_instance->Check() : SingleInstance::Role::kUncounted;
+  }
   // A first instance is the usual run; the others are traced.
   static const char* const kRoles[] = {"first", "later", "uncounted", "alone"};
   if (role != SingleInstance::Role::kFirst)
@@ -607,8 +614,6 @@ bool PlayerShell::SettleInstance() {
       m_instance.reset();
       return true;
     case SingleInstance::Role::kLater:
-      m_instance->Forward(EncodeCommandLine(ForwardedCommandLine()));
-      break;
     case SingleInstance::Role::kUncounted:
       break;
   }
@@ -644,9 +649,10 @@ void PlayerShell::ReceiveCommandLine(const std::string& record) {
     RunScript(m_project.command_line, *main);
   }
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  m_trace.Write("command-line",
-                {{"count", (long long)pieces.size()},
-                 {"ms", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(now).count()}});
+  m_trace.Write(
+      "command-line",
+      {{"count", (long long)pieces.size()},
+       {"ms", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(now).count()}});
 }
 
 void PlayerShell::DumpVariables() {

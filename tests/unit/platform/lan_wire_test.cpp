@@ -1,7 +1,7 @@
 // The LAN's bytes and the command-line record, against tables of cases.
 
-#include "platform/command_line_record.h"
 #include "platform/lan_wire.h"
+#include "platform/command_line_record.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,11 @@ TEST(LanWire, UnitsAndAnnouncements) {
   EXPECT_EQ(LanFileAnnouncement("photo.jpg"), "$MORVANE:FILE.photo.jpg\r\n");
   struct Case {
     std::string path, name;
-  } names[] = {{"C:\\data\\photo.jpg", "photo.jpg"}, {"C:photo.jpg", "photo.jpg"},
-               {"a/b.c", "b.c"}, {"plain", "plain"}, {"C:\\data\\", ""}};
+  } names[] = {{"C:\\data\\photo.jpg", "photo.jpg"},
+               {"C:photo.jpg", "photo.jpg"},
+               {"a/b.c", "b.c"},
+               {"plain", "plain"},
+               {"C:\\data\\", ""}};
   for (const Case& c : names) EXPECT_EQ(LanFileName(c.path), c.name) << c.path;
   struct Line {
     std::string line;
@@ -61,7 +64,9 @@ TEST(LanWire, ALineEndsAtItsFirstLfAndIsBounded) {
 
 TEST(CommandLineRecord, RoundTripsAndDropsWhatFollowsTheLastSeparator) {
   const std::vector<std::string> elements = {"Z:\\games\\quiz", "a", "", "b c"};
-  EXPECT_EQ(EncodeCommandLine(elements), std::string("Z:\\games\\quiz\x01" "a\x01\x01" "b c\x01"));
+  EXPECT_EQ(EncodeCommandLine(elements), std::string("Z:\\games\\quiz\x01"
+                                                     "a\x01\x01"
+                                                     "b c\x01"));
   EXPECT_EQ(DecodeCommandLine(EncodeCommandLine(elements)), elements);
   EXPECT_EQ(DecodeCommandLine("one\x01two"), (std::vector<std::string>{"one"}));
   EXPECT_EQ(DecodeCommandLine(std::string("one\x01two\x01\0three\x01", 14)),
