@@ -283,6 +283,67 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
                                                     kPhoto, "$MORVANE:FILE.missing.jpg\r\n"}));
 }
 
+TEST_F(Lan, ABigFileGoesOutWhileThePagesGoOn) {
+  const size_t kSize = size_t{32} << 20;
+  {
+    std::string big(kSize, '\0');
+    for (size_t i = 0; i < kSize; ++i) big[i] = char(i * 7 + i / 4096);
+    std::ofstream(m_dir / "big.bin", std::ios::binary) << big;
+  }
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t size = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+  listen(listener, 4);
+  // The page's timer writes one more letter each tick while the body goes out.
+  const fs::path sender = Project(
+      "sender",
+      "title: LAN Big\npages:\n  - name: Main\n    client_width: 100\n"
+      "    client_height: 100\n    on_show: " +
+          Script({"109(\"127.0.0.1\")", "110(" + std::to_string(ntohs(address.sin_port)) + ")",
+                  "114(\"[src]big.bin\")"}) +
+          "\n    objects:\n      - kind: timer\n        name: 1\n        interval: 50\n"
+          "        on_timer: " +
+          Script({"$t=$t+\"x\"", "41(\"C:\\ticks.txt\",$t)"}) + "\n");
+  PlayerProcess sending(m_dir / "run-sender", m_runtime, sender.string(), "--quit-after 120000");
+  auto accept_one = [&] {
+    pollfd wait{listener, POLLIN, 0};
+    return poll(&wait, 1, 60000) == 1 ? accept(listener, nullptr, nullptr) : -1;
+  };
+  auto read_all = [](int s) {
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+      pollfd readable{s, POLLIN, 0};
+      if (poll(&readable, 1, 60000) != 1) break;
+      const ssize_t got = read(s, buffer, sizeof buffer);
+      if (got <= 0) break;
+      bytes.append(buffer, size_t(got));
+    }
+    close(s);
+    return bytes;
+  };
+  const int announcement = accept_one();
+  ASSERT_GE(announcement, 0);
+  EXPECT_EQ(read_all(announcement), "$MORVANE:FILE.big.bin\r\n");
+  const int body = accept_one();
+  ASSERT_GE(body, 0);
+  // The body waits for this peer, which reads nothing yet; the page ticks on.
+  const fs::path ticks = sending.c_drive() / "ticks.txt";
+  const size_t ticked = fs::exists(ticks) ? fs::file_size(ticks) : 0;
+  EXPECT_TRUE(WaitUntil([&] { return fs::exists(ticks) && fs::file_size(ticks) >= ticked + 3; }));
+  const std::string received = read_all(body);
+  EXPECT_EQ(received.size(), kSize);
+  EXPECT_TRUE(received == ReadText(m_dir / "big.bin"));
+  close(listener);
+  kill(sending.pid(), SIGTERM);
+  EXPECT_EQ(sending.Wait(), 1);
+  EXPECT_EQ(sending.Var("strings", "_error"), "<unset>");
+}
+
 TEST_F(Lan, HostilePeersNeitherStopThePlayerNorKeepAGoodMessageOut) {
   const int port = FreePort();
   auto receiver = StartReceiver(port, "--lan-idle-timeout 1500");
