@@ -218,6 +218,16 @@ TEST_F(Lan, APeerOfAFewLinesTalksToThePlayer) {
 TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
   RawPeer peer;
   const int closed = FreePort();
+  // A server whose queue of connections is full lets a connect time out.
+  const int full = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(full, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t size = sizeof address;
+  getsockname(full, reinterpret_cast<sockaddr*>(&address), &size);
+  listen(full, 0);
+  const int queued = Connect(ntohs(address.sin_port));
   std::ofstream(m_dir / "photo.jpg", std::ios::binary) << kPhoto;
   const std::string at = std::to_string(peer.port());
   // One attempt per tick; a failure ends only its own tick.
@@ -257,6 +267,10 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
                             "113(\"bad port\")",
                             "1",
                             "0(#n=8)",
+                            "110(" + std::to_string(ntohs(address.sin_port)) + ")",
+                            "113(\"timed out\")",
+                            "1",
+                            "0(#n=9)",
                             "#done=1",
                             "9",
                             "1"}) +
@@ -270,7 +284,8 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
         std::string("No port is set for the network connection."),
         std::string("Connection refused"),
         std::string("No host is set for the network connection."),
-        std::string("Port 70000 is not a valid port number.")}) {
+        std::string("Port 70000 is not a valid port number."),
+        std::string("Socket operation timed out")}) {
     std::string wanted = expected;
     for (char& c : wanted)
       if (c == '/') c = '\\';
@@ -279,6 +294,8 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
   // Nothing went out before a failure: the peer saw the message, the first
   // file's announcement and body, and the second one's announcement alone.
   EXPECT_TRUE(WaitUntil([&] { return peer.units().size() >= 4; }));
+  close(queued);
+  close(full);
   EXPECT_EQ(peer.units(), (std::vector<std::string>{"hello\r\n", "$MORVANE:FILE.photo.jpg\r\n",
                                                     kPhoto, "$MORVANE:FILE.missing.jpg\r\n"}));
 }
