@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -111,6 +112,28 @@ TEST_F(SingleInstanceRun, ALaterStartLeavesTheFirstsExtractedFilesAlone) {
   EXPECT_EQ(ReadText(extracted), "kept");
   EXPECT_EQ(End(first), 1);
   EXPECT_FALSE(fs::exists(extracted));
+}
+
+TEST_F(SingleInstanceRun, APackedExecutableHandsOverWhatIsNoPlayerOption) {
+  const fs::path project = Project("project", "Packed", true);
+  const fs::path packed = m_dir / "quiz";
+  ASSERT_EQ(std::system((Quote(kBinaryDir + "/morvane-pack") + " " + Quote(project.string()) +
+                         " -o " + Quote(packed.string()) + " --player " +
+                         Quote(kBinaryDir + "/morvane-player-bare") + " >/dev/null")
+                            .c_str()),
+            0);
+  PlayerProcess first(m_dir / "first", m_runtime, "", "--quit-after 120000", "", "",
+                      packed.string());
+  ASSERT_TRUE(first.WaitForTrace(R"({"event":"show","page":1})")) << ReadText(first.trace());
+  PlayerProcess later(m_dir / "later", m_runtime, "", "--quit-after 120000", "",
+                      "one --no-transitions two -- --three", packed.string());
+  EXPECT_EQ(later.Wait(), 1);
+  EXPECT_EQ(End(first), 1);
+  EXPECT_EQ(first.Var("numbers", "_cmdlinecount"), "4");
+  EXPECT_EQ(first.Var("strings", "_cmdline[1]"), WindowsPath(packed));
+  EXPECT_EQ(first.Var("strings", "_cmdline[2]"), "one");
+  EXPECT_EQ(first.Var("strings", "_cmdline[3]"), "two");
+  EXPECT_EQ(first.Var("strings", "_cmdline[4]"), "--three");
 }
 
 TEST_F(SingleInstanceRun, WithoutTheOptionBothRunAndTheFirstStillHears) {

@@ -49,8 +49,10 @@ class PlayerProcess {
   // `dir` holds the player's prefix and files, `runtime` is its runtime
   // folder (where instances of a project meet); `environment` is put before
   // the command (NAME=value ...), `arguments` (shell words) after the project.
+  // An empty `project` runs the one `binary` carries.
   PlayerProcess(fs::path dir, const fs::path& runtime, std::string project, std::string options,
-                std::string environment = "", std::string arguments = "")
+                std::string environment = "", std::string arguments = "",
+                std::string binary = kBinaryDir + "/morvane-player-bare")
       : m_dir(std::move(dir)) {
     fs::create_directories(m_dir);
     const std::string command =
@@ -58,11 +60,11 @@ class PlayerProcess {
         Quote((m_dir / "prefix").string()) +
         " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
         " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
-        " XDG_RUNTIME_DIR=" + Quote(runtime.string()) + " " + environment + " " +
-        Quote(kBinaryDir + "/morvane-player-bare") + " --headless --trace " +
-        Quote(trace().string()) + " --dump-vars " + Quote(vars().string()) + " " + options + " " +
-        Quote(project) + " " + arguments + " >" + Quote((m_dir / "stdout.txt").string()) + " 2>" +
-        Quote((m_dir / "stderr.txt").string());
+        " XDG_RUNTIME_DIR=" + Quote(runtime.string()) + " " + environment + " " + Quote(binary) +
+        " --headless --trace " + Quote(trace().string()) + " --dump-vars " +
+        Quote(vars().string()) + " " + options + " " +
+        (project.empty() ? std::string() : Quote(project)) + " " + arguments + " >" +
+        Quote((m_dir / "stdout.txt").string()) + " 2>" + Quote((m_dir / "stderr.txt").string());
     m_pid = fork();
     if (m_pid == 0) {
       execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
