@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -193,8 +195,9 @@ class LanServer final : public QObject {
         c->body = true;
         c->name = std::move(m_pending_name);
         m_pending_name.clear();
-        c->part_path =
-            (fs::path(m_part_folder) / ("LAN.tmp.part" + std::to_string(++m_part_serial))).string();
+        c->part_path = (fs::path(m_part_folder) / ("LAN.tmp." + std::to_string(getpid()) + "." +
+                                                   std::to_string(++m_part_serial) + ".part"))
+                           .string();
         std::error_code ec;
         if (!m_part_folder.empty()) fs::create_directories(m_part_folder, ec);
         if (!m_part_folder.empty()) c->part = std::fopen(c->part_path.c_str(), "wb");

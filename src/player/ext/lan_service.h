@@ -12,7 +12,8 @@
 // The server listens on all local addresses on its own thread, where every
 // connection is read as it arrives: a line up to its LF (a message or a file
 // announcement), or, when an announcement is pending as the connection is
-// accepted, a body written to a part file in the QMTEMP folder as it comes.
+// accepted, a body written to a part file in the QMTEMP folder as it comes
+// (named for the process: players of one prefix share the folder).
 // What arrives whole goes to the main thread, where the LAN message and LAN
 // file scripts run one at a time, in order of arrival; a received file is
 // renamed to QMTEMP\LAN.tmp just before its script runs, so a script always
