@@ -1,5 +1,6 @@
 // morvane-player: runs a Morvane project.
 
+#include "package/project_probe.h"
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
 #include "player/shell/end_watch.h"
@@ -33,7 +34,12 @@ void OnSignal(int) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  morvane::ParsedOptions parsed = morvane::ParsePlayerArguments(arguments);
+  std::error_code ec;
+  std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+  // An executable that carries its project passes its arguments on to it.
+  const morvane::ProbedProject own = morvane::ProbeProject(self);
+  const bool packed = own.kind == morvane::ProjectKind::kProject && !own.demo;
+  morvane::ParsedOptions parsed = morvane::ParsePlayerArguments(arguments, packed);
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "morvane-player: %s\n\n%s", parsed.error.c_str(), morvane::PlayerUsage());
     return 2;
@@ -62,8 +68,6 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName("morvane-player");
   morvane::InstallFontSubstitutes();
 
-  std::error_code ec;
-  std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
   morvane::Launcher launcher(parsed.options, std::vector<std::string>(argv, argv + argc),
                              std::move(self),
                              morvane::RecentProjects(morvane::RecentProjects::DefaultFile()));

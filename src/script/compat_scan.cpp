@@ -42,7 +42,6 @@ class Scanner {
     if (options.no_menu_fade) m_found.NoteService(CompatService::kMenuFade, project_place);
     if (options.swap_mouse_buttons)
       m_found.NoteService(CompatService::kMouseButtonSwap, project_place);
-    if (options.single_instance) m_found.NoteService(CompatService::kSingleInstance, project_place);
     for (size_t p = 0; p < m_project.pages.size(); ++p) {
       for (const PageObject& object : m_project.pages[p].objects) {
         const std::optional<CompatService> service = ObjectService(object.kind);

@@ -11,9 +11,6 @@ using L = CompatLevel;
 using O = ObjectKind;
 using S = CompatService;
 
-constexpr const char* kLan =
-    "LAN messaging is not in this player yet: the action fails with \"The network connection "
-    "is not available.\"";
 constexpr const char* kFlash =
     "the Flash control is not available: Flash objects are never built, so their actions "
     "find no object";
@@ -46,12 +43,6 @@ const CompatRow kRows[] = {
      "double-buffered painting",
      L::kPartial,
      "painting always goes through a back buffer; switching it off is only kept"},
-    {K::kAction, 109, {}, "LAN host", L::kUnsupported, kLan},
-    {K::kAction, 110, {}, "LAN port", L::kUnsupported, kLan},
-    {K::kAction, 111, {}, "LAN server on", L::kUnsupported, kLan},
-    {K::kAction, 112, {}, "LAN server off", L::kUnsupported, kLan},
-    {K::kAction, 113, {}, "LAN send text", L::kUnsupported, kLan},
-    {K::kAction, 114, {}, "LAN send file", L::kUnsupported, kLan},
 
     // --- Object actions
     {K::kObjectAction, 8, O::Plugin, "size", L::kPartial,
@@ -119,13 +110,6 @@ const CompatRow kRows[] = {
      "mouse buttons swapped",
      L::kUnsupported,
      "left alone: the desktop keeps the setting per user, not per program"},
-    {K::kService,
-     Service(S::kSingleInstance),
-     {},
-     "single instance",
-     L::kUnsupported,
-     "a second start runs a second player; its command line is not forwarded and the "
-     "command-line script does not run"},
     {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
     {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
     {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},

@@ -31,7 +31,8 @@ enum class CompatLevel : uint8_t {
 };
 
 // Services a project asks for outside its scripts: by its options or by the
-// objects its pages hold. They are the codes of the service rows.
+// objects its pages hold. They are the codes of the service rows; a service
+// done in full has no row, and its code stays so that the others keep theirs.
 enum class CompatService : int32_t {
   kCursorShadow = 1,
   kMenuFade,

@@ -27,7 +27,8 @@ class KillRun : public PlayerRunTest {
     const std::string command =
         "exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
         " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
-        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) + " " +
+        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
+        " XDG_RUNTIME_DIR=" + Quote(m_runtime.string()) + " " +
         Quote(kBinaryDir + "/morvane-player-bare") + " --headless --quit-after 60000 " +
         Quote(project) + " >/dev/null 2>&1";
     const pid_t pid = fork();

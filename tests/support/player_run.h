@@ -72,8 +72,13 @@ class PlayerRunTest : public ::testing::Test {
                                          info->name() + "-" + std::to_string(getpid()));
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
+    // The runtime folder of the test's players: a short path, as a local
+    // socket's name must be, so that no other run's player is one of them.
+    std::string runtime = (fs::temp_directory_path() / "mvr-XXXXXX").string();
+    if (mkdtemp(runtime.data())) m_runtime = runtime;
   }
   void TearDown() override {
+    if (!m_runtime.empty()) fs::remove_all(m_runtime);
     if (!HasFailure()) fs::remove_all(m_dir);
   }
 
@@ -86,7 +91,8 @@ class PlayerRunTest : public ::testing::Test {
         " && QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
         // The user's own settings and sandboxes are never the test's.
         " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
-        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) + " " + m_wrapper +
+        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
+        " XDG_RUNTIME_DIR=" + Quote(m_runtime.string()) + " " + m_wrapper +
         Quote(kBinaryDir + "/" + binary) + " --headless --trace " + Quote(trace().string()) + " " +
         options;
     if (!project.empty()) command += " " + Quote(project);
@@ -99,6 +105,7 @@ class PlayerRunTest : public ::testing::Test {
   std::vector<std::string> TraceLines() const { return Lines(ReadText(trace())); }
 
   fs::path m_dir;
+  fs::path m_runtime;
   // Put before the player's command line, with its trailing space (a
   // `timeout` that signals it, say).
   std::string m_wrapper;

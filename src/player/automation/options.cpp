@@ -15,12 +15,14 @@ std::optional<int> ParseInt(const std::string& text) {
 }  // namespace
 
 const char* PlayerUsage() {
-  return "Usage: morvane-player [options] [PROJECT]\n"
+  return "Usage: morvane-player [options] [--] [PROJECT [ARGUMENT...]]\n"
          "\n"
          "Runs a Morvane project. PROJECT is a project executable (Windows or native)\n"
          "or a project source folder. Without it the player runs the project carried\n"
          "by its own executable; when that is the demo, or nothing, it shows its start\n"
-         "window (headless: it runs the demo).\n"
+         "window (headless: it runs the demo). The arguments after PROJECT are the\n"
+         "project's own; an executable that carries its project gives the project\n"
+         "every argument that is not an option, and all after \"--\".\n"
          "\n"
          "Options:\n"
          "  --demo              run the demo carried by the player's own executable\n"
@@ -53,11 +55,13 @@ const char* PlayerUsage() {
          "  --no-sandbox        run outside the sandbox, whatever player.conf says\n"
          "  --allow-network     let a sandboxed project download and use the LAN\n"
          "  --allow-plugins     let a sandboxed project load its plug-in libraries\n"
+         "  --lan-idle-timeout MS  close a LAN connection that sends nothing for MS\n"
+         "                      milliseconds (default 30000)\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n";
 }
 
-ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
+ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments, bool packed) {
   ParsedOptions parsed;
   PlayerOptions& o = parsed.options;
   auto fail = [&](std::string message) {
@@ -70,7 +74,18 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       if (i + 1 >= arguments.size()) return std::nullopt;
       return arguments[++i];
     };
-    if (arg == "-h" || arg == "--help") {
+    if (arg == "--") {
+      // The rest belongs to the project: PROJECT first, unless the player
+      // carries it.
+      for (++i; i < arguments.size(); ++i) {
+        if (!packed && o.project.empty()) {
+          o.project = arguments[i];
+        } else {
+          o.project_arguments.push_back(arguments[i]);
+        }
+      }
+      break;
+    } else if (arg == "-h" || arg == "--help") {
       o.help = true;
     } else if (arg == "--version") {
       o.version = true;
@@ -89,7 +104,7 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
     } else if (arg == "--answers" || arg == "--trace" || arg == "--quit-after" ||
                arg == "--dump-vars" || arg == "--compat-report" || arg == "--screenshot" ||
                arg == "--input" || arg == "--codepage" || arg == "--dialog-answers" ||
-               arg == "--print-to" || arg == "--audio") {
+               arg == "--print-to" || arg == "--audio" || arg == "--lan-idle-timeout") {
       std::optional<std::string> v = value();
       if (!v) return fail("option " + arg + " needs a value");
       if (arg == "--answers") {
@@ -107,6 +122,10 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
         std::optional<int> n = ParseInt(*v);
         if (!n || *n < 0) return fail(arg + ": '" + *v + "' is not a number");
         (arg == "--quit-after" ? o.quit_after_ms : o.code_page) = *n;
+      } else if (arg == "--lan-idle-timeout") {
+        std::optional<int> n = ParseInt(*v);
+        if (!n || *n <= 0) return fail(arg + ": '" + *v + "' is not a number of milliseconds");
+        o.lan_idle_timeout_ms = *n;
       } else if (arg == "--trace") {
         o.trace_file = *v;
       } else if (arg == "--dump-vars") {
@@ -127,10 +146,13 @@ ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments) {
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
       return fail("unknown option " + arg);
-    } else if (o.project.empty()) {
-      o.project = arg;
+    } else if (packed) {
+      o.project_arguments.push_back(arg);
     } else {
-      return fail("more than one project given: " + arg);
+      // PROJECT: what follows it is the project's, options or not.
+      o.project = arg;
+      o.project_arguments.assign(arguments.begin() + std::ptrdiff_t(i) + 1, arguments.end());
+      break;
     }
   }
   if (o.demo && !o.project.empty()) return fail("--demo runs the demo, not " + o.project);

@@ -12,6 +12,10 @@ namespace morvane {
 
 struct PlayerOptions {
   std::string project;  // empty: the running executable, or the start window
+  // What the project's own command line holds: the arguments after PROJECT,
+  // or, for an executable that carries its project, every argument that is
+  // not an option of the player ("--" ends those).
+  std::vector<std::string> project_arguments;
   bool demo = false;    // run the demo the player's own executable carries
   bool headless = false;
   bool no_transitions = false;  // every page appears at once
@@ -33,6 +37,8 @@ struct PlayerOptions {
   std::optional<bool> sandbox;
   bool allow_network = false;
   bool allow_plugins = false;
+  // How long a LAN connection may send nothing before the server closes it.
+  std::optional<int> lan_idle_timeout_ms;
   // The per-user settings (player.conf), read by the program's entry.
   SandboxSettings user_settings;
   bool help = false;
@@ -47,7 +53,10 @@ struct ParsedOptions {
   std::string error;  // not empty: the arguments were refused
 };
 
-ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments);
+// `packed`: the player's own executable carries the project, so it takes no
+// PROJECT and every argument that is not an option goes to the project.
+ParsedOptions ParsePlayerArguments(const std::vector<std::string>& arguments,
+                                   bool packed = false);
 
 const char* PlayerUsage();
 

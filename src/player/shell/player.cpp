@@ -4,8 +4,11 @@
 #include "package/package_reader.h"
 #include "package/project_probe.h"
 #include "package/source_folder.h"
+#include "platform/command_line_record.h"
 #include "platform/path_macros.h"
 #include "platform/trailer.h"
+#include "player/ext/lan_service.h"
+#include "player/ext/single_instance.h"
 #include "player/media/media_services.h"
 #include "player/shell/desktop_settings.h"
 #include "player/shell/display_modes.h"
@@ -28,6 +31,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -170,6 +174,11 @@ bool PlayerShell::Start() {
     }
   });
   m_session->engine().SetProject(m_project);
+  LanLimits lan_limits;
+  if (m_options.lan_idle_timeout_ms) lan_limits.idle_timeout_ms = *m_options.lan_idle_timeout_ms;
+  m_lan = std::make_unique<LanService>(*this, lan_limits);
+  m_session->engine().SetLan(m_lan.get());
+  AddTerminateHook([this] { m_lan->Shutdown(); });
   if (!m_options.compat_report_file.empty()) {
     m_compat = std::make_unique<CompatRecorder>(&m_project);
     m_session->engine().SetCompatRecorder(m_compat.get());
@@ -179,7 +188,6 @@ bool PlayerShell::Start() {
     if (o.no_cursor_shadow) m_compat->NoteService(CompatService::kCursorShadow, start);
     if (o.no_menu_fade) m_compat->NoteService(CompatService::kMenuFade, start);
     if (o.swap_mouse_buttons) m_compat->NoteService(CompatService::kMouseButtonSwap, start);
-    if (o.single_instance) m_compat->NoteService(CompatService::kSingleInstance, start);
   }
   SetScriptRunner([this](const Script& script, TQMForm& page, int thread) {
     m_session->engine().DoActions(page.number(), script, thread);
@@ -235,6 +243,7 @@ bool PlayerShell::Start() {
   }
   for (auto& form : m_pages) form->ApplyPageGeometry();
   m_hints->Watch();
+  if (!SettleInstance()) return false;
   load_window.reset();
 
   if (m_pages.empty()) {
@@ -553,6 +562,7 @@ void PlayerShell::EndProgram(int exit_code) {
 void PlayerShell::TerminateApp() {
   if (m_terminated) return;
   m_terminating = m_terminated = true;
+  if (m_instance) m_instance->Close();
   // Running scripts end at their next line; workers waiting for the main
   // thread are let go.
   if (ScriptEngine* engine = this->engine()) engine->Terminate();
@@ -575,7 +585,7 @@ void PlayerShell::TerminateApp() {
   m_fonts.UnregisterAll();
   if (m_desktop_settings) m_desktop_settings->Restore();
   m_stage->UnregisterScriptFonts();
-  std::string folder = m_session ? QmTempHostFolder() : std::string();
+  std::string folder = m_session && !m_leave_extracted ? QmTempHostFolder() : std::string();
   if (!folder.empty()) {
     // Every listed name is removed, extracted at start or later by a script.
     for (const EmbeddedFile& f : m_project.embedded_files) {
@@ -585,6 +595,71 @@ void PlayerShell::TerminateApp() {
       std::filesystem::remove(std::filesystem::path(folder) / ToUtf8(*name, m_code_page), ec);
     }
   }
+}
+
+bool PlayerShell::SettleInstance() {
+  const uint64_t package_size = m_container->Resource("PDATA").value_or(std::string()).size();
+  m_instance = std::make_unique<SingleInstance>(InstanceKey(m_project.title, package_size));
+  SingleInstance::Role role = m_instance->Check();
+  // A first instance that was ending lets its later starts go unanswered;
+  // one of them is the first now.
+  for (int tries = 1; role == SingleInstance::Role::kLater; ++tries) {
+    if (m_instance->Forward(EncodeCommandLine(ForwardedCommandLine()))) break;
+    role = tries < 3 ? m_instance->Check() : SingleInstance::Role::kUncounted;
+  }
+  // A first instance is the usual run; the others are traced.
+  static const char* const kRoles[] = {"first", "later", "uncounted", "alone"};
+  if (role != SingleInstance::Role::kFirst)
+    m_trace.Write("instance", {{"role", std::string(kRoles[int(role)])}});
+  switch (role) {
+    case SingleInstance::Role::kFirst:
+      m_instance->Serve([this](const std::string& record) { ReceiveCommandLine(record); });
+      return true;
+    case SingleInstance::Role::kAlone:
+      std::fprintf(stderr, "morvane-player: later starts of this project cannot reach it: %s\n",
+                   m_instance->error().c_str());
+      m_instance.reset();
+      return true;
+    case SingleInstance::Role::kLater:
+    case SingleInstance::Role::kUncounted:
+      break;
+  }
+  m_instance.reset();
+  if (!m_project.options.single_instance) return true;
+  m_leave_extracted = true;
+  EndProgram(1);
+  return false;
+}
+
+std::vector<std::string> PlayerShell::ForwardedCommandLine() const {
+  std::vector<std::string> elements;
+  std::error_code ec;
+  const std::string own = std::filesystem::absolute(m_project_path, ec).lexically_normal().string();
+  elements.push_back(m_session->environment().drives().ToWindows(own).value_or(own));
+  for (const std::string& argument : m_options.project_arguments)
+    elements.push_back(FromUtf8(argument, m_code_page));
+  return elements;
+}
+
+void PlayerShell::ReceiveCommandLine(const std::string& record) {
+  if (m_terminating) return;
+  const std::vector<std::string> pieces = DecodeCommandLine(record);
+  values().SetNumber("_CMDLineCount", double(pieces.size()));
+  for (size_t k = 1; k <= pieces.size(); ++k)
+    values().SetString("_CMDLine[" + std::to_string(k) + "]", pieces[k - 1]);
+  if (TQMForm* main = GetFormByNum(1)) {
+    // The later start would have brought this window to the front.
+    if (!m_options.headless && main->isVisible()) {
+      main->raise();
+      main->activateWindow();
+    }
+    RunScript(m_project.command_line, *main);
+  }
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  m_trace.Write(
+      "command-line",
+      {{"count", (long long)pieces.size()},
+       {"ms", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(now).count()}});
 }
 
 void PlayerShell::DumpVariables() {

@@ -41,6 +41,8 @@ class DisplayModes;
 class DesktopSettings;
 class PageTransitions;
 class UserHost;
+class LanService;
+class SingleInstance;
 
 // The box a project that needs the Flash control shows before it ends.
 extern const char* const kFlashMissingText;
@@ -126,6 +128,11 @@ class PlayerShell final : public Player {
   std::string QmTempHostFolder() const;
   void DumpVariables();
   void WriteCompatReport();
+  // `CheckForInstance`: false when this later start must end now.
+  bool SettleInstance();
+  // The command line a later start hands to the first instance.
+  std::vector<std::string> ForwardedCommandLine() const;
+  void ReceiveCommandLine(const std::string& record);
 
   PlayerOptions m_options;
   std::vector<std::string> m_command_line;
@@ -137,6 +144,8 @@ class PlayerShell final : public Player {
   std::unique_ptr<PlayerStage> m_stage;
   // Invariant: the recorder outlives the session, its engine and its worker threads.
   std::unique_ptr<CompatRecorder> m_compat;
+  // Invariant: the LAN outlives the engine that drives it.
+  std::unique_ptr<LanService> m_lan;
   // Invariant: the session (its engine first) goes before the stage it works on.
   std::unique_ptr<Session> m_session;
   TraceLog m_trace;
@@ -153,6 +162,7 @@ class PlayerShell final : public Player {
   std::unique_ptr<PageTransitions> m_transitions;
   std::unique_ptr<HintHandler> m_hints;
   std::unique_ptr<UserHost> m_user;
+  std::unique_ptr<SingleInstance> m_instance;  // the first instance's listener
   std::vector<std::string> m_extracted;  // host paths written at start
   ScriptRunner m_script_runner;
   int m_current_page = 0;
@@ -162,6 +172,9 @@ class PlayerShell final : public Player {
   bool m_app_minimized = false;
   bool m_terminating = false;
   bool m_terminated = false;
+  // A later start that ends at once: the extracted files in the shared
+  // QMTEMP folder are the running first instance's.
+  bool m_leave_extracted = false;
   bool m_ended = false;
   // Lets a busy script go when the end was asked for and the main thread
   // does not come to it.

@@ -250,9 +250,36 @@ TEST(PlayerOptions, ParsesAndRefuses) {
   EXPECT_EQ(p.options.code_page, 1256);
   EXPECT_EQ(p.options.project, "game.exe");
   for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
-           {"--trace"}, {"--answers", "1,,2"}, {"--quit-after", "-5"}, {"a", "b"}, {"--nope"}}) {
+           {"--trace"}, {"--answers", "1,,2"}, {"--quit-after", "-5"}, {"--nope"},
+           {"--lan-idle-timeout", "0"}}) {
     EXPECT_NE(ParsePlayerArguments(bad).error, "") << bad[0];
   }
+}
+
+TEST(PlayerOptions, TheProjectGetsWhatFollowsItOrAllThatIsNoOption) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool packed;
+    std::string project;
+    std::vector<std::string> project_arguments;
+    bool headless;
+  };
+  const Case cases[] = {
+      {{"--headless", "game", "a", "--headless"}, false, "game", {"a", "--headless"}, true},
+      {{"--", "--odd-name", "a"}, false, "--odd-name", {"a"}, false},
+      {{"a", "--headless", "b"}, true, "", {"a", "b"}, true},
+      {{"a", "--", "--headless", "b"}, true, "", {"a", "--headless", "b"}, false},
+      {{"--lan-idle-timeout", "250"}, true, "", {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    ParsedOptions p = ParsePlayerArguments(c.arguments, c.packed);
+    EXPECT_EQ(p.error, "");
+    EXPECT_EQ(p.options.project, c.project);
+    EXPECT_EQ(p.options.project_arguments, c.project_arguments);
+    EXPECT_EQ(p.options.headless, c.headless);
+  }
+  EXPECT_EQ(ParsePlayerArguments({"--lan-idle-timeout", "250"}).options.lan_idle_timeout_ms, 250);
 }
 
 }  // namespace
