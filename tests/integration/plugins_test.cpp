@@ -326,3 +326,36 @@ TEST_F(PluginRun, TheSandboxLoadsNoPluginUnlessAllowed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PluginRun, TheDemosPluginPageDrivesTheGauge) {
+  // From the menu to the plug-in page; +10 twice, the next colour, a file to
+  // keep; then Ctrl+Q, answered Yes.
+  const fs::path input = m_dir / "input.txt";
+  std::ofstream(input) << "until show\nclick 320 451\nuntil show 2\nwait 100\nclick 60 274\n"
+                          "wait 100\nclick 60 274\nwait 100\nclick 260 274\nwait 100\n"
+                          "click 500 274\nwait 200\nshot plugin\nkey q ctrl\n";
+  const fs::path shots = m_dir / "shots";
+  const fs::path vars = m_dir / "vars.json";
+  ASSERT_EQ(Run("",
+                "--quit-after 30000 --answers 6 --input " + Quote(input.string()) +
+                    " --screenshot " + Quote(shots.string()) + " --dump-vars " +
+                    Quote(vars.string()),
+                "morvane-player"),
+            1);
+  m_vars = ReadText(vars);
+  EXPECT_EQ(Num("gauge"), "20");
+  EXPECT_NE(Str("gauge_file").find("\\QMTEMP\\readme.txt"), std::string::npos)
+      << Str("gauge_file");
+  const std::vector<std::string> boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Leave the demo?"), std::string::npos) << boxes[0];
+  QImage shot(QString::fromStdString((shots / "plugin.png").string()));
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_EQ(shot.pixelColor(22, 62), QColor(0x2E, 0x5E, 0x3A));     // the second colour
+  EXPECT_EQ(shot.pixelColor(24 + 50, 152), QColor(0xF0, 0xC0, 0x40));  // 20 of 100
+  EXPECT_EQ(shot.pixelColor(24 + 64, 152), QColor(0x2E, 0x5E, 0x3A));
+}
+
+}  // namespace
