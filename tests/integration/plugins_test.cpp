@@ -359,3 +359,25 @@ TEST_F(PluginRun, TheDemosPluginPageDrivesTheGauge) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PluginRun, OnX11SetParentWindowGetsTheWindowsId) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  fs::create_directories(project());
+  std::ofstream(project() / "project.yaml")
+      << "title: X\npages:\n  - name: Main\n    on_show: \"9\"\n    objects:\n      - "
+      << Window(1, WindowsPath(kTestPlugins / "recorder.so")) << "\n";
+  const std::string command =
+      "cd " + Quote(m_dir.string()) + " && MORVANE_PLUGIN_LOG=" + Quote(calls().string()) +
+      " MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " XDG_CONFIG_HOME=" +
+      Quote((m_dir / "config").string()) + " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
+      " QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a " + Quote(kBinaryDir + "/morvane-player-bare") +
+      " --quit-after 10000 " + Quote(project().string()) + " >/dev/null 2>&1";
+  std::system(command.c_str());
+  const std::vector<std::string> calls = Calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0], "A SetParentWindow window");
+}
+
+}  // namespace
