@@ -1,8 +1,9 @@
 // Plug-in windows through the real player, headless: the example gauge
-// through every code, and a plug-in that records each call it gets (in
-// variants without some exports, or faulting inside one) for the start
-// sequence, its arguments and the failures of Part of the contract that a
-// script meets: missing libraries and exports, a bad variable prefix, faults.
+// through every code, the demo's plug-in page, and a plug-in that records
+// each call it gets (in variants without some exports, or faulting inside
+// one) for the start sequence, the arguments of every call and the failures
+// a script meets: missing libraries and exports, a bad variable prefix,
+// faults, Windows libraries, the sandbox.
 
 #include "support/player_run.h"
 
@@ -55,9 +56,9 @@ std::string Yaml(const std::string& s) {
 
 // A plug-in window at (10, 10), 100 x 50 unless told.
 std::string Window(int number, const std::string& path, int width = 100, int height = 50) {
-  return "{kind: plugin, name: " + std::to_string(number) + ", left: 10, top: 10, width: " +
-         std::to_string(width) + ", height: " + std::to_string(height) +
-         ", file: " + Yaml(path) + "}";
+  return "{kind: plugin, name: " + std::to_string(number) +
+         ", left: 10, top: 10, width: " + std::to_string(width) +
+         ", height: " + std::to_string(height) + ", file: " + Yaml(path) + "}";
 }
 
 // An object action on object n of the page.
@@ -84,9 +85,9 @@ class PluginRun : public PlayerRunTest {
     for (const std::string& o : objects) yaml << "      - " << o << "\n";
     yaml.close();
     setenv("MORVANE_PLUGIN_LOG", calls().c_str(), 1);
-    const int status = Run(project().string(), "--dump-vars " +
-                                                   Quote((m_dir / "vars.json").string()) +
-                                                   " --quit-after " + (end ? "20000 " : "1000 ") + options);
+    const int status =
+        Run(project().string(), "--dump-vars " + Quote((m_dir / "vars.json").string()) +
+                                    " --quit-after " + (end ? "20000 " : "1000 ") + options);
     unsetenv("MORVANE_PLUGIN_LOG");
     m_vars = ReadText(m_dir / "vars.json");
     return status;
@@ -130,10 +131,9 @@ class PluginRun : public PlayerRunTest {
 TEST_F(PluginRun, TheGaugeDrawsKeepsANumberAndAFileAndCallsItsOwnFunction) {
   std::ofstream(exe_folder() / "notes.txt") << "kept";
   const fs::path shots = m_dir / "shots";
-  const std::string script = Act(3, "67(#before)") + Act(3, "65(40+2)") +
-                             Act(3, "67(#n)") + Act(3, "67(!positive)") +
-                             Act(3, "65(\"[src]\\\\NOTES.txt\")") + Act(3, "67($f)") +
-                             Act(3, "66(\"NextColour\")") + Act(3, "8(200,60)");
+  const std::string script = Act(3, "67(#before)") + Act(3, "65(40+2)") + Act(3, "67(#n)") +
+                             Act(3, "67(!positive)") + Act(3, "65(\"[src]\\\\NOTES.txt\")") +
+                             Act(3, "67($f)") + Act(3, "66(\"NextColour\")") + Act(3, "8(200,60)");
   ASSERT_EQ(Play({Window(3, WindowsPath(kGauge), 300, 60)}, script,
                  "--screenshot " + Quote(shots.string()), false),
             1)
@@ -214,8 +214,8 @@ TEST_F(PluginRun, AStartCallsOnlyWhatTheLibraryExports) {
        {"Plugins: The plug-in only_show.so does not export SetData.",
         "Plugins: The plug-in only_show.so does not export GetData."}},
       {"no_parent.so",
-       {"A Draw canvas 0 0 100 50 canvas 100x50 pixels", "A SetPath " + folder, "A Show",
-        "A Show", "A SetData 1", "A GetData"},
+       {"A Draw canvas 0 0 100 50 canvas 100x50 pixels", "A SetPath " + folder, "A Show", "A Show",
+        "A SetData 1", "A GetData"},
        {}},
   };
   for (const Case& c : cases) {
@@ -231,9 +231,8 @@ TEST_F(PluginRun, AStartCallsOnlyWhatTheLibraryExports) {
 
 TEST_F(PluginRun, AWindowWithoutItsLibraryFailsItsActionsAndThePlayerGoesOn) {
   const std::string missing = WindowsPath(m_dir / "missing.so");
-  ASSERT_EQ(Play({Window(1, missing)}, Act(1, "65(1)") + Act(1, "67($f)") +
-                                           Act(1, "66(\"Show\")") + Act(1, "8(20,20)") +
-                                           "#after=1\r"),
+  ASSERT_EQ(Play({Window(1, missing)}, Act(1, "65(1)") + Act(1, "67($f)") + Act(1, "66(\"Show\")") +
+                                           Act(1, "8(20,20)") + "#after=1\r"),
             1);
   const std::string failure = "Plugins: The plug-in library \"" + missing + "\" is not loaded.";
   const std::vector<std::string> boxes = Boxes();
@@ -250,8 +249,9 @@ TEST_F(PluginRun, ABadVariablePrefixIsASyntaxErrorAndSetsNothing) {
     ASSERT_EQ(Play({Window(1, WindowsPath(kTestPlugins / "recorder.so"))},
                    Act(1, "65(5)") + Act(1, "67(" + std::string(raw) + ")")),
               1);
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{
-                           "Syntax Error: Morvane Syntax Error: Excepted (! / $ / #)"}));
+    EXPECT_EQ(
+        Boxes(),
+        (std::vector<std::string>{"Syntax Error: Morvane Syntax Error: Excepted (! / $ / #)"}));
     EXPECT_EQ(m_box_flags, std::vector<int>{0x10});  // OK, with the error icon
     m_box_flags.clear();
   }
@@ -260,8 +260,7 @@ TEST_F(PluginRun, ABadVariablePrefixIsASyntaxErrorAndSetsNothing) {
 TEST_F(PluginRun, TwoWindowsNamingOneFileLoadItTwice) {
   const std::string recorder = WindowsPath(kTestPlugins / "recorder.so");
   ASSERT_EQ(Play({Window(1, recorder), Window(2, recorder)},
-                 Act(1, "65(11)") + Act(2, "65(22)") + Act(1, "67(#one)") +
-                     Act(2, "67(#two)")),
+                 Act(1, "65(11)") + Act(2, "65(22)") + Act(1, "67(#one)") + Act(2, "67(#two)")),
             1);
   EXPECT_EQ(Num("one"), "11");
   EXPECT_EQ(Num("two"), "22");
@@ -318,8 +317,7 @@ TEST_F(PluginRun, TheSandboxLoadsNoPluginUnlessAllowed) {
   EXPECT_NE(ReadText(trace()).find(R"("event":"refused","what":"plugin")"), std::string::npos);
   ASSERT_EQ(Boxes().size(), 1u);
 
-  ASSERT_EQ(Play({Window(1, "[src]\\\\recorder.so")}, Act(1, "65(1)"),
-                 "--sandbox --allow-plugins"),
+  ASSERT_EQ(Play({Window(1, "[src]\\\\recorder.so")}, Act(1, "65(1)"), "--sandbox --allow-plugins"),
             1);
   ASSERT_EQ(Calls().size(), 5u);
   EXPECT_EQ(Calls()[4], "A SetData 1");
@@ -338,22 +336,21 @@ TEST_F(PluginRun, TheDemosPluginPageDrivesTheGauge) {
                           "click 500 274\nwait 200\nshot plugin\nkey q ctrl\n";
   const fs::path shots = m_dir / "shots";
   const fs::path vars = m_dir / "vars.json";
-  ASSERT_EQ(Run("",
-                "--quit-after 30000 --answers 6 --input " + Quote(input.string()) +
-                    " --screenshot " + Quote(shots.string()) + " --dump-vars " +
-                    Quote(vars.string()),
-                "morvane-player"),
-            1);
+  ASSERT_EQ(
+      Run("",
+          "--quit-after 30000 --answers 6 --input " + Quote(input.string()) + " --screenshot " +
+              Quote(shots.string()) + " --dump-vars " + Quote(vars.string()),
+          "morvane-player"),
+      1);
   m_vars = ReadText(vars);
   EXPECT_EQ(Num("gauge"), "20");
-  EXPECT_NE(Str("gauge_file").find("\\QMTEMP\\readme.txt"), std::string::npos)
-      << Str("gauge_file");
+  EXPECT_NE(Str("gauge_file").find("\\QMTEMP\\readme.txt"), std::string::npos) << Str("gauge_file");
   const std::vector<std::string> boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find("Leave the demo?"), std::string::npos) << boxes[0];
   QImage shot(QString::fromStdString((shots / "plugin.png").string()));
   ASSERT_FALSE(shot.isNull());
-  EXPECT_EQ(shot.pixelColor(22, 62), QColor(0x2E, 0x5E, 0x3A));     // the second colour
+  EXPECT_EQ(shot.pixelColor(22, 62), QColor(0x2E, 0x5E, 0x3A));        // the second colour
   EXPECT_EQ(shot.pixelColor(24 + 50, 152), QColor(0xF0, 0xC0, 0x40));  // 20 of 100
   EXPECT_EQ(shot.pixelColor(24 + 64, 152), QColor(0x2E, 0x5E, 0x3A));
 }
@@ -370,8 +367,9 @@ TEST_F(PluginRun, OnX11SetParentWindowGetsTheWindowsId) {
       << Window(1, WindowsPath(kTestPlugins / "recorder.so")) << "\n";
   const std::string command =
       "cd " + Quote(m_dir.string()) + " && MORVANE_PLUGIN_LOG=" + Quote(calls().string()) +
-      " MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) + " XDG_CONFIG_HOME=" +
-      Quote((m_dir / "config").string()) + " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
+      " MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
+      " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
+      " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +
       " QT_QPA_PLATFORM=xcb timeout 60 xvfb-run -a " + Quote(kBinaryDir + "/morvane-player-bare") +
       " --quit-after 10000 " + Quote(project().string()) + " >/dev/null 2>&1";
   std::system(command.c_str());

@@ -267,8 +267,9 @@ void* PluginLibrary::Find(const char* name) const {
   if (!dladdr1(found, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP)) return nullptr;
   if (owner != m_map) return nullptr;
   const ElfW(Sym)* symbol = nullptr;
-  if (dladdr1(found, &info, reinterpret_cast<void**>(const_cast<ElfW(Sym)**>(&symbol)), RTLD_DL_SYMENT) && symbol &&
-      info.dli_sname && std::strcmp(info.dli_sname, name) == 0) {
+  if (dladdr1(found, &info, reinterpret_cast<void**>(const_cast<ElfW(Sym)**>(&symbol)),
+              RTLD_DL_SYMENT) &&
+      symbol && info.dli_sname && std::strcmp(info.dli_sname, name) == 0) {
     const int type = ELF64_ST_TYPE(symbol->st_info);
     if (type != STT_FUNC && type != STT_GNU_IFUNC) return nullptr;
   }

@@ -123,8 +123,7 @@ void CallPlugin(const PluginLibrary& library, const char* export_name, F&& body)
       why = e.what();
     } catch (...) {
     }
-    throw PluginFailure("The plug-in " + library.name() + " failed in " + export_name + ": " +
-                        why);
+    throw PluginFailure("The plug-in " + library.name() + " failed in " + export_name + ": " + why);
   }
 }
 

@@ -85,11 +85,9 @@ void PageObjects::Forget(std::string_view name) {
   // a companion built with its page (a start timer) needs nothing built.
   const std::string key = AsciiLower(name);
   auto found = m_by_name.find(key);
+  auto is_found = [&](PageObjectItem* item) { return item && item->AsObject() == found->second; };
   const bool early_object =
-      found != m_by_name.end() &&
-      std::any_of(m_early.begin(), m_early.end(), [&](PageObjectItem* item) {
-        return item && item->AsObject() == found->second;
-      });
+      found != m_by_name.end() && std::any_of(m_early.begin(), m_early.end(), is_found);
   if (found == m_by_name.end() || early_object || m_waiting_names.contains(key)) EnsureBuilt();
   auto it = m_by_name.find(key);
   if (it == m_by_name.end()) return;
