@@ -15,7 +15,7 @@
  *
  * Build it as a shared library from C with the player's header:
  *
- *   cc -shared -fPIC -fvisibility=hidden -I/usr/include gauge.c -o gauge.so
+ *   cc -shared -fPIC -fvisibility=hidden gauge.c -o gauge.so
  *
  * and name gauge.so (or gauge.dll, for a project made on Windows) in the
  * plug-in window's Path.
