@@ -25,7 +25,7 @@ namespace {
 // Wayland and the headless platform have none.
 uintptr_t NativeWindow(TQMMPlugin& window) {
   if (QGuiApplication::platformName() != QLatin1String("xcb")) return 0;
-  return uintptr_t(window.winId());
+  return window.NativeWindowId();
 }
 
 // The project's folder on the host, without a trailing slash.
@@ -69,6 +69,7 @@ PluginLibrary* TQMMPlugin::library() const {
 }
 
 void TQMMPlugin::FitCanvas() {
+  if (m_native) m_native->setGeometry(rect());
   const QSize size = this->size();
   if (m_pixels.size() == size) return;
   QImage pixels;
@@ -95,6 +96,20 @@ void TQMMPlugin::FitCanvas() {
   m_canvas.stride = int32_t(m_pixels.bytesPerLine());
 }
 
+uintptr_t TQMMPlugin::NativeWindowId() {
+  if (!m_native) {
+    // A native window makes its siblings and ancestors native too, unless it
+    // is the only child of its parent and keeps its ancestors alien.
+    m_native = new QWidget(this);
+    m_native->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    m_native->setAttribute(Qt::WA_NativeWindow);
+    m_native->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_native->setGeometry(rect());
+    m_native->show();
+  }
+  return uintptr_t(m_native->winId());
+}
+
 void TQMMPlugin::paintEvent(QPaintEvent*) {
   if (m_pixels.isNull()) return;
   QPainter p(this);
@@ -102,6 +117,7 @@ void TQMMPlugin::paintEvent(QPaintEvent*) {
 }
 
 void TQMMPlugin::resizeEvent(QResizeEvent*) {
+  if (m_native) m_native->setGeometry(rect());
   // Once a plug-in holds the canvas, it follows the window.
   if (m_canvas.pixels || library_index) FitCanvas();
 }

@@ -45,6 +45,10 @@ class TQMMPlugin : public QWidget, public PageObjectItem {
   // Shows what the plug-in drew.
   void ShowCanvas() { update(); }
 
+  // The id of a native window covering the plug-in window, made on first
+  // use; it alone is native, so the page's other objects stay as they are.
+  uintptr_t NativeWindowId();
+
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
@@ -52,6 +56,7 @@ class TQMMPlugin : public QWidget, public PageObjectItem {
  private:
   QImage m_pixels;  // ARGB32, not premultiplied: the canvas's memory
   MorvaneCanvas m_canvas{};
+  QWidget* m_native = nullptr;  // shows this window's painting; the plug-in may embed in it
 };
 
 // `PluginTimerTimer`: the start of the plug-in window "OBJ" + the timer's
