@@ -2,6 +2,7 @@
 
 #include "player/assets/fonts.h"
 #include "player/automation/options.h"
+#include "player/shell/end_watch.h"
 #include "player/shell/launcher.h"
 #include "player/shell/recent_projects.h"
 
@@ -25,6 +26,7 @@ int g_signal_pipe[2] = {-1, -1};
 void OnSignal(int) {
   char byte = 1;
   [[maybe_unused]] ssize_t written = write(g_signal_pipe[1], &byte, 1);
+  morvane::EndWatch::NoteSignal();
 }
 
 }  // namespace

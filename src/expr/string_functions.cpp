@@ -1,9 +1,5 @@
 // The built-in string functions (code followed by the argument list).
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
 
@@ -21,9 +17,6 @@
 
 namespace morvane::expr_detail {
 namespace {
-
-// Larger files are refused rather than read whole into memory.
-constexpr int64_t kMaxFileBytes = int64_t{256} << 20;
 
 constexpr std::array<const char*, 148> kGenres = {"Blues",
                                                   "Classic Rock",
@@ -332,17 +325,7 @@ std::string Replace(const std::string& text, const std::string& old_text,
 std::optional<std::string> ReadFileBytes(Environment& env, std::string_view windows_path) {
   const std::optional<std::string> host = env.drives().ToHost(windows_path);
   if (!host) return std::nullopt;
-  const int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  std::optional<std::string> bytes;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileBytes) {
-    std::string data(static_cast<size_t>(info.st_size), '\0');
-    data.resize(PreadUpTo(fd, data.data(), data.size(), 0));
-    bytes = std::move(data);
-  }
-  close(fd);
-  return bytes;
+  return ReadRegularFile(*host);
 }
 
 std::vector<std::string> SplitTextLines(std::string_view bytes) {

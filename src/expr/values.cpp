@@ -1,5 +1,7 @@
 #include "expr/values.h"
 
+#include <algorithm>
+
 #include "expr/eval_error.h"
 #include "util/ascii_case.h"
 #include "util/number_text.h"
@@ -154,8 +156,13 @@ void TValues::SetNumber(std::string_view name, double value, IndexEvaluator* eva
 }
 
 void TValues::SetString(std::string_view name, std::string_view value, IndexEvaluator* evaluator) {
-  WithEntry(m_strings, name, evaluator, std::string(),
-            [&](std::string& v) { v.assign(value.data(), value.size()); });
+  WithEntry(m_strings, name, evaluator, std::string(), [&](std::string& v) {
+    const size_t others = m_string_bytes - v.size();
+    if (m_string_budget && value.size() > m_string_budget - std::min(others, m_string_budget))
+      throw ScriptError("Out of memory");
+    v.assign(value.data(), value.size());
+    m_string_bytes = others + v.size();
+  });
 }
 
 void TValues::SetBoolean(std::string_view name, bool value, IndexEvaluator* evaluator) {
@@ -170,6 +177,22 @@ std::vector<std::pair<std::string, double>> TValues::Numbers() const {
 std::vector<std::pair<std::string, std::string>> TValues::Strings() const {
   std::lock_guard lock(m_mutex);
   return {m_strings.entries.begin(), m_strings.entries.end()};
+}
+
+void TValues::VisitStrings(
+    const std::function<void(const std::string& name, const std::string& value)>& visit) const {
+  std::lock_guard lock(m_mutex);
+  for (const auto& [name, value] : m_strings.entries) visit(name, value);
+}
+
+void TValues::SetStringBudget(size_t bytes) {
+  std::lock_guard lock(m_mutex);
+  m_string_budget = bytes;
+}
+
+size_t TValues::StringBytes() const {
+  std::lock_guard lock(m_mutex);
+  return m_string_bytes;
 }
 
 std::vector<std::pair<std::string, bool>> TValues::Booleans() const {

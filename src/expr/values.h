@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -93,6 +94,17 @@ class TValues {
   std::vector<std::pair<std::string, double>> Numbers() const;
   std::vector<std::pair<std::string, std::string>> Strings() const;
   std::vector<std::pair<std::string, bool>> Booleans() const;
+  // The string variables in the order they were created, without a copy of
+  // them; `visit` runs under the lock and must not use the store.
+  void VisitStrings(
+      const std::function<void(const std::string& name, const std::string& value)>& visit) const;
+
+  // The most all string values together may hold; 0, the default: no bound.
+  // A string write that would pass it raises ScriptError "Out of memory" and
+  // leaves the store as it was.
+  void SetStringBudget(size_t bytes);
+  // What all string values hold together.
+  size_t StringBytes() const;
 
  private:
   struct Hash {
@@ -124,6 +136,8 @@ class TValues {
   Space<double> m_numbers;
   Space<std::string> m_strings;
   Space<bool> m_booleans;
+  size_t m_string_budget = 0;
+  size_t m_string_bytes = 0;
 };
 
 }  // namespace morvane

@@ -1,13 +1,19 @@
 #include "platform/ini_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
 #include "util/ascii_case.h"
+#include "util/fd_io.h"
 #include "util/int_text.h"
 #include "util/number_text.h"
 
@@ -21,16 +27,29 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+// The file's lines; *found tells whether it could be read.
 std::vector<std::string> ReadLines(const std::string& path, bool* found) {
-  std::ifstream in(path, std::ios::binary);
-  *found = static_cast<bool>(in);
+  const std::optional<std::string> bytes = ReadRegularFile(path);
+  *found = bytes.has_value();
   std::vector<std::string> lines;
+  if (!bytes) return lines;
+  std::istringstream in(*bytes);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
   return lines;
+}
+
+// Writes of this process to one file, one at a time.
+std::mutex& WriteLock(const std::string& path) {
+  static std::mutex guard;
+  static std::map<std::string, std::unique_ptr<std::mutex>> locks;
+  std::lock_guard lock(guard);
+  std::unique_ptr<std::mutex>& m = locks[path];
+  if (!m) m = std::make_unique<std::mutex>();
+  return *m;
 }
 
 // The section name of a header line, or nothing for other lines.
@@ -98,8 +117,15 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool fall
 }
 
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+  std::lock_guard write_lock(WriteLock(m_path));
   bool found = false;
   std::vector<std::string> lines = ReadLines(m_path, &found);
+  // Something is there that cannot be read (a folder, a device, a huge
+  // file): it is not replaced by what little this write knows.
+  std::error_code ec;
+  if (!found && std::filesystem::symlink_status(m_path, ec).type() !=
+                    std::filesystem::file_type::not_found)
+    throw IniWriteError("Unable to write to " + m_path);
   const std::string entry = std::string(Trim(key)) + "=" + std::string(value);
   std::optional<size_t> section_line;
   std::optional<size_t> key_line;
@@ -133,15 +159,18 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
 
-  const std::string temp = m_path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      std::remove(temp.c_str());
-      throw IniWriteError("Unable to write to " + m_path);
-    }
+  // A name of this write's own, beside the file.
+  std::string temp = m_path + ".tmpXXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) throw IniWriteError("Unable to write to " + m_path);
+  // The old file's mode, or the usual one of a new file (mkostemp makes it
+  // private to the user).
+  struct stat old {};
+  const mode_t mode = stat(m_path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  const bool written = fchmod(fd, mode) == 0 && WriteFully(fd, text.data(), text.size());
+  if (close(fd) != 0 || !written) {
+    std::remove(temp.c_str());
+    throw IniWriteError("Unable to write to " + m_path);
   }
   if (std::rename(temp.c_str(), m_path.c_str()) != 0) {
     std::remove(temp.c_str());

@@ -5,8 +5,12 @@
 // and surrounding blanks, the first matching section and key win; a value
 // loses its surrounding blanks and one pair of matching quotes around it.
 // Every read looks at the file afresh; every write rewrites the whole file
-// through a new file renamed over the old one, so a reader never sees half a
-// file.
+// through a new file of its own renamed over the old one, so a reader never
+// sees half a file and a player killed while writing leaves the file as it
+// was before or after. Writes to one file from the threads of one process
+// follow one another, so none is lost. Only a regular file of at most
+// kMaxReadBytes is read; anything else reads as missing and is never
+// overwritten.
 
 #include <optional>
 #include <stdexcept>

@@ -260,7 +260,7 @@ void ScriptEngine::CoreAction(int32_t code, const ScriptLine& line, int32_t page
       RequestStop();
       return;
     case 25:
-      m_stage.Sleep(std::max(N(line, 0), 0));
+      Wait(N(line, 0));
       return;
     case 43:
       m_stage.MessageBeep(N(line, 0));

@@ -184,7 +184,18 @@ void ScriptEngine::RequestStop() {
 }
 
 void ScriptEngine::Terminate() {
-  m_terminating.store(true);
+  {
+    std::lock_guard lock(m_wait_mutex);
+    m_terminating.store(true);
+  }
+  m_wait_ended.notify_all();
+}
+
+void ScriptEngine::Wait(int32_t milliseconds) {
+  if (milliseconds <= 0) return;
+  std::unique_lock lock(m_wait_mutex);
+  m_wait_ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                        [this] { return Terminating(); });
 }
 
 void ScriptEngine::WaitForThreads() {

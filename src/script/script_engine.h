@@ -74,7 +74,8 @@ class ScriptEngine {
   // The stop request of action 23 for the runs of the calling thread.
   static void RequestStop();
 
-  // From now on no script runs and running ones end at their next line.
+  // From now on no script runs and running ones end at their next line; a
+  // wait of action 25 ends at once. Safe from any thread.
   void Terminate();
   bool Terminating() const { return m_terminating.load(std::memory_order_relaxed); }
   // Waits until every worker thread has ended, running the main thread's
@@ -115,6 +116,8 @@ class ScriptEngine {
   bool RunWhile(const ScriptProgram& program, size_t at, size_t end, Tifclause& clause,
                 int32_t page, int32_t thread);
   bool CountStep();
+  // Action 25: blocks the calling thread, until the engine terminates.
+  void Wait(int32_t milliseconds);
   // `text`, or "Out of memory" when it is longer than a string may be.
   std::string Bounded(std::string text) const;
 
@@ -150,6 +153,8 @@ class ScriptEngine {
   const Mode m_mode;
   ScriptCache m_cache;
   std::atomic<bool> m_terminating{false};
+  std::mutex m_wait_mutex;
+  std::condition_variable m_wait_ended;  // told when the engine terminates
   uint64_t m_step_limit = 0;
   size_t m_max_string_bytes = size_t{256} << 20;
   std::atomic<uint64_t> m_steps{0};

@@ -1,8 +1,5 @@
 #include "script/script_stage.h"
 
-#include <chrono>
-#include <thread>
-
 #include "platform/http_download.h"
 #include "platform/program_opener.h"
 
@@ -17,10 +14,6 @@ std::string FontText(const FontChoice& font) {
   if (font.strike_out) text += ",S";
   if (!font.bold && !font.italic && !font.underline && !font.strike_out) text += ",N";
   return text;
-}
-
-void SystemHost::Sleep(int32_t milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 void SystemHost::Download(const DriveTable& drives, std::string_view url, std::string_view path) {

@@ -114,8 +114,6 @@ class SystemHost {
   // Runs the hand-overs that are waiting; called on the main thread by whoever
   // waits there for worker threads (the command-line tools, tests).
   virtual void ProcessMainThreadTasks() {}
-  // Blocks the calling thread; the main thread handles nothing meanwhile.
-  virtual void Sleep(int32_t milliseconds);
   virtual void SetClipboardText(std::string_view text) = 0;
   virtual void MultimediaCommand(std::string_view command) = 0;
   virtual void LoadKeyboardLayout(std::string_view layout_id) = 0;

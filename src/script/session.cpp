@@ -25,7 +25,9 @@ Session::Session(ScriptStage& stage, const SessionOptions& options)
       m_evaluator(std::make_unique<Evaluator>(m_values, *m_environment, options.eval_mode)),
       m_engine(std::make_unique<ScriptEngine>(stage, *m_environment, m_values, *m_evaluator,
                                               options.engine_mode)),
-      m_engine_mode(options.engine_mode) {}
+      m_engine_mode(options.engine_mode) {
+  m_values.SetStringBudget(kMaxStoreStringBytes);
+}
 
 Session::~Session() {
   m_engine.reset();

@@ -1,5 +1,7 @@
 #include "util/fd_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +32,21 @@ bool WriteFully(int fd, const char* data, size_t size) {
     size -= static_cast<size_t>(put);
   }
   return true;
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t max_bytes) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  std::optional<std::string> bytes;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
+      static_cast<uint64_t>(info.st_size) <= max_bytes) {
+    std::string data(static_cast<size_t>(info.st_size), '\0');
+    data.resize(PreadUpTo(fd, data.data(), data.size(), 0));
+    bytes = std::move(data);
+  }
+  close(fd);
+  return bytes;
 }
 
 }  // namespace morvane

@@ -86,7 +86,7 @@ class PlayerRunTest : public ::testing::Test {
         " && QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
         // The user's own settings and sandboxes are never the test's.
         " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
-        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) + " " +
+        " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) + " " + m_wrapper +
         Quote(kBinaryDir + "/" + binary) + " --headless --trace " + Quote(trace().string()) + " " +
         options;
     if (!project.empty()) command += " " + Quote(project);
@@ -99,6 +99,9 @@ class PlayerRunTest : public ::testing::Test {
   std::vector<std::string> TraceLines() const { return Lines(ReadText(trace())); }
 
   fs::path m_dir;
+  // Put before the player's command line, with its trailing space (a
+  // `timeout` that signals it, say).
+  std::string m_wrapper;
 };
 
 }  // namespace morvane::test

@@ -113,7 +113,7 @@ QFont WindowsFont(std::string_view name, int point_size, int charset, int projec
   QString family = PackageText(name, charset, project_code_page);
   if (const Substitute* s = Find(name)) LoadSubstituteFiles(*s);
   QFont font(family);
-  font.setPointSize(point_size > 0 ? point_size : 8);
+  font.setPointSize(FontPoints(point_size));
   return font;
 }
 

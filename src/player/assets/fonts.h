@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QString>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,15 @@ std::vector<std::string> FontSubstitutesFor(std::string_view windows_family);
 // A font for a package font name (bytes in the project's code page), size in
 // points and character set.
 QFont WindowsFont(std::string_view name, int point_size, int charset, int project_code_page);
+
+// The largest point size a font is drawn at: a package or a script may give
+// any number, and the glyphs of a larger one would cost more memory than
+// any page could show.
+inline constexpr int kMaxFontPoints = 1638;
+// A point size as fonts take it: 8 for none or less, at most kMaxFontPoints.
+inline int FontPoints(int64_t size) {
+  return size > 0 ? int(std::min<int64_t>(size, kMaxFontPoints)) : 8;
+}
 
 // Package bytes drawn as text: decoded through the code page of the charset.
 QString PackageText(std::string_view bytes, int charset, int project_code_page);

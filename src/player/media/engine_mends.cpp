@@ -129,6 +129,32 @@ void WatchWavOutput(GstPad* pad, const std::shared_ptr<EngineMends>& mends) {
                     OnWavOutput, scale, nullptr);
 }
 
+GstPadProbeReturn OnParsedFrame(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+  auto& mends = **static_cast<std::shared_ptr<EngineMends>*>(data);
+  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_OK;
+  GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
+  if (!event) return GST_PAD_PROBE_OK;
+  const GstSegment* segment = nullptr;
+  gst_event_parse_segment(event, &segment);
+  if (segment && segment->format == GST_FORMAT_TIME) {
+    GstClockTime end = GST_BUFFER_PTS(buffer);
+    if (GST_BUFFER_DURATION_IS_VALID(buffer)) end += GST_BUFFER_DURATION(buffer);
+    const guint64 stream = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, end);
+    if (GST_CLOCK_TIME_IS_VALID(stream)) {
+      int64_t seen = mends.parsed_end_ns.load();
+      while (int64_t(stream) > seen && !mends.parsed_end_ns.compare_exchange_weak(seen, stream)) {
+      }
+    }
+  }
+  gst_event_unref(event);
+  return GST_PAD_PROBE_OK;
+}
+
+void DeleteMendsRef(gpointer data) {
+  delete static_cast<std::shared_ptr<EngineMends>*>(data);
+}
+
 void DeleteMends(gpointer data, GClosure*) {
   delete static_cast<std::shared_ptr<EngineMends>*>(data);
 }
@@ -146,6 +172,13 @@ void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     }
   } else if (std::strcmp(name, "mpegpsdemux") == 0) {
     (*mends)->program_stream = true;
+  } else if (const gchar* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+             klass && std::strstr(klass, "Parser")) {
+    if (GstPad* pad = gst_element_get_static_pad(element, "src")) {
+      gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, OnParsedFrame,
+                        new std::shared_ptr<EngineMends>(*mends), DeleteMendsRef);
+      gst_object_unref(pad);
+    }
   }
 }
 

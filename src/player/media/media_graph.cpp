@@ -216,8 +216,8 @@ void MediaGraph::Render(const std::string& host_path) {
   g_free(uri);
   m_mends->program_stream = false;
   m_mends->adpcm_rescaled = false;
+  m_mends->parsed_end_ns = -1;
   m_first_position_ns = 0;
-  m_played_ms = 0;
   {
     std::lock_guard lock(m_frame_mutex);
     m_frame = QImage();
@@ -313,10 +313,11 @@ std::optional<int64_t> MediaGraph::DurationMs() {
     return std::nullopt;
   int64_t ms = duration / GST_MSECOND;
   // A program stream's duration runs short of its last frame: the file
-  // lasts at least as long as it has played.
+  // lasts at least up to the end of the last frame parsed.
   if (m_mends->program_stream) {
-    m_played_ms = std::max(m_played_ms, CurrentMs().value_or(0));
-    ms = std::max(ms, m_played_ms);
+    const int64_t parsed_end = m_mends->parsed_end_ns.load();
+    if (parsed_end > m_first_position_ns)
+      ms = std::max<int64_t>(ms, (parsed_end - m_first_position_ns) / GST_MSECOND);
   }
   return ms;
 }
@@ -369,9 +370,6 @@ void MediaGraph::Handle(GstMessage* m) {
       break;
     case GST_MESSAGE_EOS:
       m_event_ns = GST_MESSAGE_TIMESTAMP(m);
-      if (m_rendered && m_mends->program_stream) {
-        m_played_ms = std::max(m_played_ms, CurrentMs().value_or(0));
-      }
       if (m_rendered && on_complete) on_complete();
       break;
     case GST_MESSAGE_ERROR: {

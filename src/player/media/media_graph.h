@@ -111,9 +111,6 @@ class MediaGraph : public QObject {
   GraphState m_wanted = GraphState::kStopped;
   int32_t m_volume = 10000;
   int64_t m_first_position_ns = 0;
-  // How far a program stream has been seen to play: its reported duration
-  // runs short, and a pass that ended showed the whole length.
-  int64_t m_played_ms = 0;
   uint64_t m_event_ns = 0;
   GstElement* m_pipeline = nullptr;
   std::shared_ptr<GraphLink> m_link;

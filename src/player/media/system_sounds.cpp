@@ -54,11 +54,14 @@ GstElement* ThemePipeline(const std::string& file) {
   return playbin;
 }
 
-// Plays to the end, an error, the bound or the player's exit.
-void PlayToEnd(GstElement* pipeline, int64_t bound_ms) {
+// Plays to the end, an error, the bound, the player's exit or until `go_on`
+// says no.
+void PlayToEnd(GstElement* pipeline, int64_t bound_ms,
+               const std::function<bool()>& go_on = nullptr) {
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
   GstBus* bus = gst_element_get_bus(pipeline);
-  for (int64_t waited = 0; waited < bound_ms && !g_stopping; waited += 50) {
+  for (int64_t waited = 0; waited < bound_ms && !g_stopping && (!go_on || go_on());
+       waited += 50) {
     GstMessage* m = gst_bus_timed_pop_filtered(bus, 50 * GST_MSECOND,
                                                GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     if (m) {
@@ -115,11 +118,11 @@ void PlayBeep(int32_t type) {
   }).detach();
 }
 
-void PlayTone(int32_t frequency, int32_t duration_ms) {
+void PlayTone(int32_t frequency, int32_t duration_ms, const std::function<bool()>& go_on) {
   if (duration_ms <= 0 || g_stopping || !EnsureMediaEngine()) return;
   GstElement* pipeline = TonePipeline(frequency, duration_ms);
   if (!pipeline) return;
-  PlayToEnd(pipeline, int64_t(duration_ms) + 10000);
+  PlayToEnd(pipeline, int64_t(duration_ms) + 10000, go_on);
 }
 
 void StopSystemSounds() {

@@ -7,6 +7,7 @@
 // any thread.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace morvane {
@@ -16,8 +17,10 @@ namespace morvane {
 const char* BeepSoundName(int32_t type);
 
 void PlayBeep(int32_t type);
-// Returns once the tone has played (at once for a duration of 0 or less).
-void PlayTone(int32_t frequency, int32_t duration_ms);
+// Returns once the tone has played (at once for a duration of 0 or less), or
+// as soon as `go_on` says no.
+void PlayTone(int32_t frequency, int32_t duration_ms,
+              const std::function<bool()>& go_on = nullptr);
 // Ends the beeps still playing; called at exit.
 void StopSystemSounds();
 

@@ -45,28 +45,39 @@ void TQMButton::paintEvent(QPaintEvent*) {
                     m_drawn.palette == wanted.palette && m_drawn.direction == wanted.direction &&
                     m_drawn.text == wanted.text && m_drawn.font == wanted.font &&
                     option.icon.isNull();
+  if (!KeepsWholePicture(size())) {
+    // Drawn straight onto the widget, clipped to what this paint exposes.
+    m_drawn = Drawn();
+    QPainter p(this);
+    DrawButton(p, option, outlined);
+    return;
+  }
   if (!same) {
     const qreal ratio = devicePixelRatioF();
     QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    p.setFont(font());
-    if (outlined) {
-      // The default button: a black line around the raised button.
-      option.features &= ~QStyleOptionButton::DefaultButton;
-      p.setPen(Qt::black);
-      p.setBrush(Qt::NoBrush);
-      p.drawRect(rect().adjusted(0, 0, -1, -1));
-      option.rect.adjust(1, 1, -1, -1);
-    }
-    style()->drawControl(QStyle::CE_PushButton, &option, &p, this);
+    DrawButton(p, option, outlined);
     p.end();
     wanted.image = std::move(image);
     m_drawn = std::move(wanted);
   }
   QPainter p(this);
   p.drawImage(0, 0, m_drawn.image);
+}
+
+void TQMButton::DrawButton(QPainter& p, QStyleOptionButton& option, bool outlined) {
+  p.setFont(font());
+  if (outlined) {
+    // The default button: a black line around the raised button.
+    option.features &= ~QStyleOptionButton::DefaultButton;
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    option.rect.adjust(1, 1, -1, -1);
+  }
+  style()->drawControl(QStyle::CE_PushButton, &option, &p, this);
 }
 
 }  // namespace morvane

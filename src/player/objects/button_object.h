@@ -6,7 +6,9 @@
 #include "player/objects/page_object.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QString>
 
 namespace morvane {
@@ -24,6 +26,8 @@ class TQMButton : public QPushButton, public PageObjectItem {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  // The button as its style draws it, on `painter`.
+  void DrawButton(QPainter& painter, QStyleOptionButton& option, bool outlined);
 
  private:
   bool m_show_focus_rect = true;

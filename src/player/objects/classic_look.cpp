@@ -126,7 +126,7 @@ QFont ObjectFont(const PageObject& o, int project_code_page) {
   }
   if (!it->second) font.setFamily(QStringLiteral("MS Sans Serif"));
   // Point sizes as Windows measured them: 96 pixels per inch.
-  int points = o.font_size > 0 ? o.font_size : 8;
+  const int points = FontPoints(o.font_size);
   font.setPixelSize(std::max(1, (points * 96 + 36) / 72));
   font.setBold(o.bold);
   font.setItalic(o.italic);

@@ -11,8 +11,10 @@
 #include <QFont>
 #include <QPainter>
 #include <QRect>
+#include <QSize>
 #include <QStyle>
 
+#include <cstdint>
 #include <string_view>
 
 namespace morvane {
@@ -57,5 +59,12 @@ std::string HintText(std::string_view raw);
 
 // The dotted focus rectangle (every other pixel inverted).
 void DrawFocusRect(QPainter& painter, const QRect& rect);
+
+// Whether a control of this size keeps a picture of itself between paints.
+// A larger one (a package may ask for 32767 x 32767) draws only what each
+// paint exposes instead: its whole picture would cost gigabytes.
+inline bool KeepsWholePicture(QSize size) {
+  return int64_t(size.width()) * size.height() <= int64_t{2048} * 2048;
+}
 
 }  // namespace morvane

@@ -1,5 +1,7 @@
 #include "player/objects/edit_object.h"
 
+#include "player/objects/classic_look.h"
+
 #include <QPainter>
 #include <QTimer>
 
@@ -95,7 +97,7 @@ void TQMEdit::KeepDrawnPicture() {
 }
 
 void TQMEdit::paintEvent(QPaintEvent* event) {
-  if (!hasFocus() && !m_drawing_for_cache) {
+  if (!hasFocus() && !m_drawing_for_cache && KeepsWholePicture(size())) {
     if (!m_drawn.image.isNull() && m_drawn == WantedLook()) {
       QPainter p(this);
       p.drawImage(0, 0, m_drawn.image);

@@ -7,6 +7,7 @@
 #include "player/objects/page_objects.h"
 #include "player/player.h"
 #include "player/shell/page_window.h"
+#include "util/fd_io.h"
 #include "util/font_string.h"
 
 #include <QTimer>
@@ -206,17 +207,25 @@ const ObjectActionRow* FindObjectAction(ObjectKind kind, int32_t code) {
   return nullptr;
 }
 
+QRect WindowBounds(int64_t left, int64_t top, int64_t width, int64_t height) {
+  constexpr int64_t kMax = kMaxWindowCoordinate;
+  return QRect(int(std::clamp<int64_t>(left, -kMax - 1, kMax)),
+               int(std::clamp<int64_t>(top, -kMax - 1, kMax)),
+               int(std::clamp<int64_t>(width, 0, kMax)), int(std::clamp<int64_t>(height, 0, kMax)));
+}
+
 void MoveAction(ObjectActionCall& call) {
   const int32_t left = call.args.N(0);
   const int32_t top = call.args.N(1);
-  Widget(call).move(left, top);
+  QWidget& widget = Widget(call);
+  widget.move(WindowBounds(left, top, 0, 0).topLeft());
   call.item.Moved(left, top);
 }
 
 void ResizeAction(ObjectActionCall& call) {
   const int32_t width = call.args.N(0);
   const int32_t height = call.args.N(1);
-  Widget(call).resize(std::max(width, 0), std::max(height, 0));
+  Widget(call).resize(WindowBounds(0, 0, width, height).size());
 }
 
 void FontAction(ObjectActionCall& call) {
@@ -263,19 +272,16 @@ int ObjectCharset(PageObjectItem& item) {
 }
 
 std::optional<std::string> ReadHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return ReadRegularFile(path);
 }
 
 std::string ReadObjectFile(Player& player, const std::string& windows_path) {
   std::optional<std::string> host = player.environment().drives().ToHost(windows_path);
-  std::ifstream in;
-  if (host) in.open(*host, std::ios::binary);
-  if (!in)
+  std::optional<std::string> bytes = host ? ReadRegularFile(*host) : std::nullopt;
+  if (!bytes)
     throw ObjectActionFailure("Cannot open file \"" + windows_path +
                               "\". The system cannot find the file specified");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::move(*bytes);
 }
 
 void WriteObjectFile(Player& player, const std::string& windows_path, const std::string& bytes) {
@@ -301,7 +307,7 @@ int ObjectBuilder::form_number() const {
 }
 
 void ObjectBuilder::Place(QWidget& w, const PageObject& o) const {
-  w.setGeometry(o.left, o.top, o.width.value_or(w.width()), o.height.value_or(w.height()));
+  w.setGeometry(WindowBounds(o.left, o.top, o.width.value_or(w.width()), o.height.value_or(w.height())));
 }
 
 void ObjectBuilder::Hint(QWidget& w, const PageObject& o) const {

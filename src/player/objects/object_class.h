@@ -66,6 +66,13 @@ struct ObjectActionRow {
 };
 
 // What a class's factories work with.
+
+// Windows keeps a window's place and size within 16-bit coordinates, and so
+// does the player, whatever a package or a script asks for: a place within
+// -32768 to 32767, a size within 0 to 32767.
+inline constexpr int kMaxWindowCoordinate = 32767;
+QRect WindowBounds(int64_t left, int64_t top, int64_t width, int64_t height);
+
 class ObjectBuilder {
  public:
   ObjectBuilder(Player& on_player, TQMForm& on_form, QWidget& on_surface, const Page* of_page,

@@ -164,9 +164,7 @@ ObjectClass ShapeClass() {
          shape.SetReverse(!((x2 > x1 && y2 > y1) || (x2 < x1 && y2 < y1)));
          const int64_t width = std::abs(int64_t(x2) - x1);
          const int64_t height = std::abs(int64_t(y2) - y1);
-         shape.setGeometry(std::min(x1, x2), std::min(y1, y2),
-                           int(std::min<int64_t>(width, INT_MAX)),
-                           int(std::min<int64_t>(height, INT_MAX)));
+         shape.setGeometry(WindowBounds(std::min(x1, x2), std::min(y1, y2), width, height));
          shape.RealLeft = shape.x();
          shape.RealTop = shape.y();
        }},

@@ -77,33 +77,43 @@ void TQMText::paintEvent(QPaintEvent*) {
   wanted.right_to_left = m_right_to_left;
   wanted.layout = m_layout;
   wanted.enabled = isEnabled();
+  if (!KeepsWholePicture(size())) {
+    // Drawn straight onto the widget, clipped to what this paint exposes.
+    m_drawn = DrawnCaption();
+    DrawCaption(p, flags);
+    return;
+  }
   if (m_drawn.image.isNull() || !m_drawn.same(wanted)) {
     const qreal ratio = devicePixelRatioF();
     QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter text(&image);
-    QRect area = rect();
-    if (m_layout == 2 || m_layout == 3) {
-      if (m_text_height < 0) m_text_height = TextRect(area).height();
-      int offset = height() - m_text_height;
-      area.translate(0, m_layout == 3 ? offset : offset / 2);
-    }
-    text.setFont(font());
-    if (m_right_to_left) text.setLayoutDirection(Qt::RightToLeft);
-    if (!wanted.enabled) {
-      text.setPen(classic::kHighlight);
-      text.drawText(area.translated(1, 1), flags, m_caption);
-      text.setPen(classic::kShadow);
-    } else {
-      text.setPen(m_font_colour);
-    }
-    text.drawText(area, flags, m_caption);
+    DrawCaption(text, flags);
     text.end();
     wanted.image = std::move(image);
     m_drawn = std::move(wanted);
   }
   p.drawImage(0, 0, m_drawn.image);
+}
+
+void TQMText::DrawCaption(QPainter& text, int flags) {
+  QRect area = rect();
+  if (m_layout == 2 || m_layout == 3) {
+    if (m_text_height < 0) m_text_height = TextRect(area).height();
+    int offset = height() - m_text_height;
+    area.translate(0, m_layout == 3 ? offset : offset / 2);
+  }
+  text.setFont(font());
+  if (m_right_to_left) text.setLayoutDirection(Qt::RightToLeft);
+  if (!isEnabled()) {
+    text.setPen(classic::kHighlight);
+    text.drawText(area.translated(1, 1), flags, m_caption);
+    text.setPen(classic::kShadow);
+  } else {
+    text.setPen(m_font_colour);
+  }
+  text.drawText(area, flags, m_caption);
 }
 
 }  // namespace morvane

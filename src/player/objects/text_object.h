@@ -9,6 +9,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 namespace morvane {
@@ -43,6 +44,8 @@ class TQMText : public QWidget, public PageObjectItem {
 
  private:
   int TextFlags() const;
+  // The caption as the text draws it, in the widget's own coordinates.
+  void DrawCaption(QPainter& painter, int flags);
   QRect TextRect(const QRect& area) const;
 
   QString m_caption;

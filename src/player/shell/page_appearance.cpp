@@ -6,14 +6,12 @@
 #include "player/objects/page_objects.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
+#include "util/fd_io.h"
 
 #include <QWindow>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace morvane {
 namespace {
@@ -114,11 +112,9 @@ QImage LoadPictureFile(Player& player, const std::string& path) {
     throw ScriptError("Cannot open file \"" + path +
                       "\". The system cannot find the file specified.");
   }
-  std::ifstream in(*host, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in) throw ScriptError("Cannot open file \"" + path + "\". Access is denied.");
-  QImage image = DecodeBackground(bytes.str());
+  std::optional<std::string> bytes = ReadRegularFile(*host);
+  if (!bytes) throw ScriptError("Cannot open file \"" + path + "\". Access is denied.");
+  QImage image = DecodeBackground(*bytes);
   if (image.isNull()) throw ScriptError("Bitmap image is not valid");
   return image;
 }

@@ -114,8 +114,12 @@ void TQMForm::ApplyPageGeometry() {
 
   int width = m_page.client_width == -1 ? screen_rect.width() : m_page.client_width;
   int height = m_page.client_height == -1 ? screen_rect.height() : m_page.client_height;
-  width = std::clamp(width, 1, 16384);
-  height = std::clamp(height, 1, 16384);
+  // Windows keeps a framed window within the desktop's size; the player
+  // keeps every page within the larger of the desktop and 4096 x 4096, so
+  // a package asking for 2^31 costs a few megabytes, not gigabytes.
+  const QSize desktop = screen ? screen->virtualSize() : QSize(1024, 768);
+  width = std::clamp(width, 1, std::max(desktop.width(), 4096));
+  height = std::clamp(height, 1, std::max(desktop.height(), 4096));
   if (sizeable) {
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

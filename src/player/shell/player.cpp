@@ -19,6 +19,7 @@
 #include "script/message_box.h"
 #include "util/ascii_case.h"
 #include "util/code_page.h"
+#include "util/fd_io.h"
 #include "util/number_text.h"
 
 #include <QApplication>
@@ -76,6 +77,7 @@ PlayerShell::PlayerShell(PlayerOptions options, std::vector<std::string> command
 }
 
 PlayerShell::~PlayerShell() {
+  m_end_watch.reset();
   TerminateApp();
   // Worker threads end before the pages and the stores they use.
   if (m_session) m_session->StopEngine();
@@ -92,6 +94,9 @@ bool PlayerShell::Fail(std::string_view caption, std::string_view text, int flag
 }
 
 bool PlayerShell::Start() {
+  m_end_watch = std::make_unique<EndWatch>([this] {
+    if (ScriptEngine* engine = m_watched_engine.load()) engine->Terminate();
+  });
   if (!m_trace.Open(m_options.trace_file)) {
     std::fprintf(stderr, "morvane-player: cannot write the trace file %s\n",
                  m_options.trace_file.c_str());
@@ -150,6 +155,7 @@ bool PlayerShell::Start() {
   }
   try {
     m_session = std::make_unique<Session>(*m_stage, session);
+    m_watched_engine = &m_session->engine();
   } catch (const std::exception& e) {
     load_window.reset();
     return Fail(ToUtf8(m_project.title, m_code_page), e.what(), kMbIconError);
@@ -259,6 +265,7 @@ bool PlayerShell::Start() {
   }
   if (m_options.quit_after_ms) {
     QTimer::singleShot(*m_options.quit_after_ms, [this] { EndProgram(1); });
+    m_end_watch->SetDeadline(std::chrono::milliseconds(*m_options.quit_after_ms));
   }
   return true;
 }
@@ -320,9 +327,8 @@ void PlayerShell::LoadCursors() {
   for (const CursorFile& cursor : m_project.cursors) {
     if (cursor.after_page != 0) continue;
     std::optional<std::string> host = HostPath(ExpandPathMacros(cursor.path, folders));
-    bool ok = false;
-    std::string bytes = host ? ReadFile(*host, ok) : std::string();
-    std::optional<CursorAnimation> loaded = ok ? ReadAnyCursor(bytes) : std::nullopt;
+    std::optional<std::string> bytes = host ? ReadRegularFile(*host) : std::nullopt;
+    std::optional<CursorAnimation> loaded = bytes ? ReadAnyCursor(*bytes) : std::nullopt;
     // The first cursor that fails ends the loading.
     if (!loaded) break;
     m_cursors.Add(std::move(*loaded));
@@ -530,6 +536,7 @@ bool PlayerShell::SavePagePicture(int page, const std::string& path) {
 void PlayerShell::EndProgram(int exit_code) {
   if (m_ended) return;
   m_ended = true;
+  if (m_end_watch) m_end_watch->Begun();
   m_exit_code = exit_code;
   if (!m_options.screenshot_dir.empty()) {
     std::error_code ec;
@@ -589,30 +596,40 @@ void PlayerShell::DumpVariables() {
   // A run that failed before its session has no variables to write.
   TValues none;
   TValues& store = m_session ? m_session->values() : none;
-  std::string json = "{\"numbers\": {";
-  bool first = true;
-  for (const auto& [name, value] : store.Numbers()) {
-    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
-            JsonString(FloatToText(value));
-    first = false;
-  }
-  json += "}, \"strings\": {";
-  first = true;
-  for (const auto& [name, value] : store.Strings()) {
-    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
-            JsonString(ToUtf8(value, m_code_page));
-    first = false;
-  }
-  json += "}, \"booleans\": {";
-  first = true;
-  for (const auto& [name, value] : store.Booleans()) {
-    json += (first ? "" : ", ") + JsonString(ToUtf8(name, m_code_page)) + ": " +
-            (value ? "true" : "false");
-    first = false;
-  }
-  json += "}}\n";
+  // Written entry by entry, as large as the store may be; a dump that
+  // cannot be completed says so and the program still ends in order.
   std::ofstream out(m_options.dump_vars_file, std::ios::binary | std::ios::trunc);
-  out << json;
+  try {
+    out << "{\"numbers\": {";
+    bool first = true;
+    for (const auto& [name, value] : store.Numbers()) {
+      out << (first ? "" : ", ") << JsonString(ToUtf8(name, m_code_page)) << ": "
+          << JsonString(FloatToText(value));
+      first = false;
+    }
+    out << "}, \"strings\": {";
+    first = true;
+    store.VisitStrings([&](const std::string& name, const std::string& value) {
+      out << (first ? "" : ", ") << JsonString(ToUtf8(name, m_code_page)) << ": "
+          << JsonString(ToUtf8(value, m_code_page));
+      first = false;
+    });
+    out << "}, \"booleans\": {";
+    first = true;
+    for (const auto& [name, value] : store.Booleans()) {
+      out << (first ? "" : ", ") << JsonString(ToUtf8(name, m_code_page)) << ": "
+          << (value ? "true" : "false");
+      first = false;
+    }
+    out << "}}\n";
+  } catch (const std::bad_alloc&) {
+    out.setstate(std::ios::failbit);
+  }
+  out.close();
+  if (!out) {
+    std::fprintf(stderr, "morvane-player: cannot write the variable dump %s\n",
+                 m_options.dump_vars_file.c_str());
+  }
 }
 
 void PlayerShell::WriteCompatReport() {

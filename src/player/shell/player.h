@@ -15,9 +15,11 @@
 #include "player/automation/options.h"
 #include "player/automation/trace.h"
 #include "player/player.h"
+#include "player/shell/end_watch.h"
 #include "script/compat_recorder.h"
 #include "script/session.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -161,6 +163,10 @@ class PlayerShell final : public Player {
   bool m_terminating = false;
   bool m_terminated = false;
   bool m_ended = false;
+  // Lets a busy script go when the end was asked for and the main thread
+  // does not come to it.
+  std::unique_ptr<EndWatch> m_end_watch;
+  std::atomic<ScriptEngine*> m_watched_engine{nullptr};
 };
 
 }  // namespace morvane

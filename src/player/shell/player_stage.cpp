@@ -11,6 +11,7 @@
 #include "player/shell/page_printer.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
+#include "script/script_engine.h"
 #include "util/code_page.h"
 
 #include <QApplication>
@@ -409,7 +410,9 @@ void PlayerStage::MessageBeep(int32_t type) {
 
 void PlayerStage::Tone(int32_t frequency, int32_t duration_ms) {
   m_player.trace().Write("tone", {{"frequency", frequency}, {"duration", duration_ms}});
-  PlayTone(frequency, duration_ms);
+  // A tone ends early only when the program ends.
+  ScriptEngine* engine = m_player.engine();
+  PlayTone(frequency, duration_ms, [engine] { return !engine || !engine->Terminating(); });
 }
 
 void PlayerStage::RegisterFont(const std::string& host_path, bool add) {

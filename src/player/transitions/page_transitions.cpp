@@ -8,6 +8,7 @@
 #include "player/shell/page_window.h"
 #include "player/transitions/transition_overlay.h"
 #include "script/compat_recorder.h"
+#include "util/fd_io.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -16,10 +17,7 @@
 #include <QScreen>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 
 namespace morvane {
 namespace {
@@ -50,11 +48,7 @@ bool IsInput(QEvent::Type type) {
 }
 
 std::optional<std::string> ReadBytes(const std::string& host_path) {
-  std::ifstream in(host_path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return ReadRegularFile(host_path);
 }
 
 }  // namespace

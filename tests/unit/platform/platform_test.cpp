@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "platform/drive_table.h"
 #include "platform/ini_file.h"
@@ -181,6 +183,43 @@ TEST(IniFile, ReadsLikeProfileFilesAndRewritesWhole) {
   size_t entries = 0;
   for (const auto& entry : fs::directory_iterator(temp.path())) entries += entry.exists();
   EXPECT_EQ(entries, 2u);  // no temporary file left behind
+}
+
+TEST(IniFile, WritesFromManyThreadsAllLand) {
+  TempFolder temp;
+  const std::string path = temp.path() + "/shared.ini";
+  constexpr int kThreads = 3, kWrites = 150;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      IniFile ini(path);
+      for (int i = 0; i < kWrites; ++i)
+        ini.Write("s", "k" + std::to_string(t) + "_" + std::to_string(i), "v");
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  IniFile ini(path);
+  int landed = 0;
+  for (int t = 0; t < kThreads; ++t)
+    for (int i = 0; i < kWrites; ++i)
+      landed += ini.Read("s", "k" + std::to_string(t) + "_" + std::to_string(i)).has_value();
+  EXPECT_EQ(landed, kThreads * kWrites);
+}
+
+TEST(IniFile, WhatIsNotARegularFileReadsAsMissingAndIsKept) {
+  TempFolder temp;
+  const std::string fifo = temp.path() + "/fifo.ini";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = temp.path() + "/folder.ini";
+  fs::create_directory(folder);
+  for (const std::string& path : {fifo, folder, std::string("/dev/zero")}) {
+    IniFile ini(path);
+    // A FIFO with no writer is never waited on.
+    EXPECT_EQ(ini.Read("s", "k"), std::nullopt) << path;
+    EXPECT_THROW(ini.Write("s", "k", "v"), IniWriteError) << path;
+  }
+  EXPECT_EQ(fs::status(fifo).type(), fs::file_type::fifo);
+  EXPECT_TRUE(fs::is_directory(folder));
 }
 
 TEST(Md5, KnownDigests) {

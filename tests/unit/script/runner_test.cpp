@@ -140,6 +140,20 @@ TEST_P(RunnerTest, StringsAreBounded) {
   EXPECT_EQ(world.Str("s").size(), 512u);
 }
 
+TEST_P(RunnerTest, StringsAreBoundedTogether) {
+  ScriptWorld world(GetParam(), false);
+  world.values.SetStringBudget(2000);
+  // Replacing a value counts what it replaces no more.
+  const auto text = [](size_t n) { return "\"" + std::string(n, 'x') + "\""; };
+  EXPECT_EQ(world.Run("$a=" + text(900) + "\r\n$a=" + text(950) + "\r\n$b=" + text(900) +
+                      "\r\n$c=" + text(900) + "\r\n$d=\"after\""),
+            "error: Line #4: Out of memory");
+  EXPECT_EQ(world.Str("a").size(), 950u);
+  EXPECT_EQ(world.Str("b").size(), 900u);
+  EXPECT_EQ(world.Str("c"), "");
+  EXPECT_EQ(world.values.StringBytes(), 1850u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, RunnerTest,
                          ::testing::Values(ScriptEngine::Mode::kParsed,
                                            ScriptEngine::Mode::kReference));
