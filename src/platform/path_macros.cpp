@@ -33,4 +33,8 @@ bool IsCursorFileName(std::string_view name) {
   return extension == ".cur" || extension == ".ani";
 }
 
+bool IsNativeLibraryName(std::string_view name) {
+  return name.size() > 3 && AsciiLower(name.substr(name.size() - 3)) == ".so";
+}
+
 }  // namespace morvane

@@ -29,4 +29,8 @@ std::optional<std::string> ExtractionName(std::string_view entry_path);
 // ".ani": the files extracted at start even when not all files are.
 bool IsCursorFileName(std::string_view name);
 
+// Whether the name ends in ".so" in any letter case: a native plug-in
+// library, also extracted at start.
+bool IsNativeLibraryName(std::string_view name);
+
 }  // namespace morvane

@@ -30,15 +30,22 @@ CompatPlace LocateScript(const Project* project, const ScriptSite& site) {
   return place;
 }
 
-void CompatRecorder::Note(const CompatRow& row, const CompatPlace& place, uint64_t times) {
+void CompatRecorder::Note(const CompatRow& row, const CompatPlace& place, uint64_t times,
+                          std::string_view detail) {
   std::lock_guard lock(m_mutex);
-  for (CompatEntry& entry : m_entries) {
-    if (entry.row == &row) {
-      entry.count += times;
-      return;
+  CompatEntry* entry = nullptr;
+  for (CompatEntry& each : m_entries) {
+    if (each.row == &row) {
+      each.count += times;
+      entry = &each;
+      break;
     }
   }
-  m_entries.push_back(CompatEntry{&row, times, place});
+  if (!entry) entry = &m_entries.emplace_back(CompatEntry{&row, times, place, {}});
+  std::vector<std::string>& details = entry->details;
+  if (!detail.empty() && details.size() < kMaxCompatDetails &&
+      std::find(details.begin(), details.end(), detail) == details.end())
+    details.emplace_back(detail);
 }
 
 void CompatRecorder::Note(const CompatRow& row, const ScriptSite& site) {
@@ -63,8 +70,9 @@ void CompatRecorder::NoteObjectAction(ObjectKind object, int32_t code, const Scr
   if (const CompatRow* row = FindObjectActionRow(object, code)) Note(*row, site);
 }
 
-void CompatRecorder::NoteService(CompatService service, const CompatPlace& place) {
-  if (const CompatRow* row = FindServiceRow(service)) Note(*row, place);
+void CompatRecorder::NoteService(CompatService service, const CompatPlace& place,
+                                 std::string_view detail) {
+  if (const CompatRow* row = FindServiceRow(service)) Note(*row, place, 1, detail);
 }
 
 void CompatRecorder::NumericFunctionCalled(int32_t code) {
@@ -114,7 +122,14 @@ std::string CompatReportJson(const std::vector<CompatEntry>& entries, int code_p
     json += ", \"object\": " + text_or_null(place.object);
     json += ", \"event\": " + text_or_null(place.event);
     json += ", \"line\": " + (place.line ? std::to_string(*place.line) : std::string("null"));
-    json += "}}";
+    json += "}";
+    if (!entry.details.empty()) {
+      json += ", \"details\": [";
+      for (size_t i = 0; i < entry.details.size(); ++i)
+        json += (i ? ", " : "") + JsonString(ToUtf8(entry.details[i], code_page));
+      json += "]";
+    }
+    json += "}";
   }
   json += first_entry ? "]}\n" : "\n]}\n";
   return json;

@@ -33,7 +33,12 @@ struct CompatEntry {
   const CompatRow* row = nullptr;
   uint64_t count = 0;
   CompatPlace first;
+  // What was asked for (a library, a file), each once, in the order met;
+  // bytes of the project's code page. At most kMaxCompatDetails.
+  std::vector<std::string> details;
 };
+
+inline constexpr size_t kMaxCompatDetails = 32;
 
 // A script line as it runs: the script's text, its window and its line
 // number (from 1) within that text. Empty outside scripts.
@@ -56,10 +61,11 @@ class CompatRecorder final : public FunctionObserver {
 
   // Thread-safe.
   void Note(const CompatRow& row, const ScriptSite& site);
-  void Note(const CompatRow& row, const CompatPlace& place, uint64_t times = 1);
+  void Note(const CompatRow& row, const CompatPlace& place, uint64_t times = 1,
+            std::string_view detail = {});
   void NoteAction(int32_t code, const ScriptSite& site);
   void NoteObjectAction(ObjectKind object, int32_t code, const ScriptSite& site);
-  void NoteService(CompatService service, const CompatPlace& place);
+  void NoteService(CompatService service, const CompatPlace& place, std::string_view detail = {});
 
   // The script line running on the calling thread.
   void NumericFunctionCalled(int32_t code) override;
@@ -79,8 +85,8 @@ class CompatRecorder final : public FunctionObserver {
 // it while a recorder is installed.
 ScriptSite CurrentScriptSite();
 
-// The report as a JSON document: {"entries": [{...}, ...]}. Object names are
-// converted from `code_page`.
+// The report as a JSON document: {"entries": [{...}, ...]}. Object names and
+// details are converted from `code_page`.
 std::string CompatReportJson(const std::vector<CompatEntry>& entries, int code_page);
 
 }  // namespace morvane

@@ -31,6 +31,10 @@ std::optional<std::string> LiteralArgument(std::string_view raw) {
   return std::nullopt;
 }
 
+bool NamesWindowsLibrary(std::string_view path) {
+  return path.size() >= 4 && AsciiLower(path.substr(path.size() - 4)) == ".dll";
+}
+
 class Scanner {
  public:
   explicit Scanner(const Project& project) : m_project(project) {}
@@ -46,10 +50,15 @@ class Scanner {
       for (const PageObject& object : m_project.pages[p].objects) {
         const std::optional<CompatService> service = ObjectService(object.kind);
         if (!service) continue;
+        // A plug-in window loads native libraries; one that names a Windows
+        // library works only where its native counterpart lies beside it,
+        // which a run finds out.
+        const bool plugin = object.kind == ObjectKind::Plugin;
+        if (plugin && !NamesWindowsLibrary(object.file)) continue;
         CompatPlace place;
         place.page = static_cast<int32_t>(p + 1);
         place.object = "OBJ" + object.name;
-        m_found.NoteService(*service, place);
+        m_found.NoteService(*service, place, plugin ? std::string_view(object.file) : "");
       }
     }
   }

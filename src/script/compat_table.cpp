@@ -15,7 +15,9 @@ constexpr const char* kFlash =
     "the Flash control is not available: Flash objects are never built, so their actions "
     "find no object";
 constexpr const char* kBrowser = "no web engine yet: browser objects stay empty";
-constexpr const char* kPlugin = "plug-in libraries are not loaded yet: plug-in windows stay empty";
+constexpr const char* kPlugin =
+    "the plug-in window names a Windows library (.dll) with no native library (.so of the same "
+    "name) beside it: the window stays empty and its actions fail";
 
 constexpr int32_t Service(S service) {
   return static_cast<int32_t>(service);
@@ -45,8 +47,6 @@ const CompatRow kRows[] = {
      "painting always goes through a back buffer; switching it off is only kept"},
 
     // --- Object actions
-    {K::kObjectAction, 8, O::Plugin, "size", L::kPartial,
-     "the window is resized, but no plug-in is loaded to draw it"},
     {K::kObjectAction, 42, O::Flash, "loop", L::kUnsupported, kFlash},
     {K::kObjectAction, 49, O::Browser, "navigate", L::kUnsupported, kBrowser},
     {K::kObjectAction, 54, O::Flash, "play", L::kUnsupported, kFlash},
@@ -60,9 +60,6 @@ const CompatRow kRows[] = {
     {K::kObjectAction, 62, O::Browser, "offline mode", L::kUnsupported, kBrowser},
     {K::kObjectAction, 63, O::Browser, "text selection", L::kUnsupported, kBrowser},
     {K::kObjectAction, 64, O::Browser, "scroll bars", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 65, O::Plugin, "send a file or number", L::kUnsupported, kPlugin},
-    {K::kObjectAction, 66, O::Plugin, "call an export", L::kUnsupported, kPlugin},
-    {K::kObjectAction, 67, O::Plugin, "read a file or number", L::kUnsupported, kPlugin},
     {K::kObjectAction, 80, O::Flash, "set a movie variable", L::kUnsupported, kFlash},
     {K::kObjectAction, 81, O::Browser, "go back", L::kUnsupported, kBrowser},
     {K::kObjectAction, 82, O::Browser, "go forward", L::kUnsupported, kBrowser},
@@ -112,7 +109,8 @@ const CompatRow kRows[] = {
      "left alone: the desktop keeps the setting per user, not per program"},
     {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
     {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
-    {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},
+    {K::kService, Service(S::kPlugin), O::Plugin, "Windows plug-in library", L::kUnsupported,
+     kPlugin},
     {K::kService,
      Service(S::kTransitionMask),
      {},

@@ -1,6 +1,6 @@
-// The rows of the classes whose engines come later: Flash movies, web
-// browsers and plug-in windows. They are built with every
-// property and companion the package gives them and stay inert.
+// The rows of the classes whose engines come later: Flash movies and web
+// browsers. They are built with every property and companion the package
+// gives them and stay inert. Plug-in windows have their row in ext/.
 
 #include "expr/environment.h"
 #include "platform/path_macros.h"
@@ -38,18 +38,6 @@ void BuildBrowser(ObjectBuilder& b, const PageObject& o) {
   b.DoubleBuffer(*w);
   w->setVisible(o.visible);
   b.Add(*w);
-}
-
-void BuildPlugin(ObjectBuilder& b, const PageObject& o) {
-  auto* p = new TQMMPlugin(o, &b.surface);
-  b.Place(*p, o);
-  p->Path = ExpandPathMacros(o.file, b.player.environment().macro_folders());
-  auto* service = new QTimer(&b.form);
-  service->setSingleShot(true);
-  service->setInterval(1);
-  b.Name(*service, "P" + o.name);
-  p->setVisible(o.visible);
-  b.Add(*p);
 }
 
 // An action the class accepts whose engine this build does not have: it does
@@ -110,18 +98,6 @@ ObjectClass BrowserClass() {
       Waiting(87, ""),
       Waiting(88, ""),
   };
-  return row;
-}
-
-ObjectClass PluginClass() {
-  ObjectClass row{ObjectKind::Plugin, "TQMMPlugin", "mplugin"};
-  row.companions = {"P"};
-  row.inert = true;
-  row.build = BuildPlugin;
-  row.make_template = [](ObjectBuilder& b, const PageObject& defaults) -> QObject* {
-    return new TQMMPlugin(defaults, &b.surface);
-  };
-  row.actions = {Waiting(65, "R"), Waiting(66, "S"), Waiting(67, "R")};
   return row;
 }
 

@@ -27,9 +27,4 @@ void TQMBrowser::paintEvent(QPaintEvent*) {
   }
 }
 
-TQMMPlugin::TQMMPlugin(const PageObject& model, QWidget* owner)
-    : QWidget(owner), PageObjectItem(model) {
-  resize(100, 100);
-}
-
 }  // namespace morvane

@@ -1,9 +1,8 @@
 #pragma once
 
-// The objects whose engines come later: Flash movies, web browsers and
-// plug-in windows. They carry every property the package gives
-// them and their companions, and stay inert: nothing plays, browses or loads
-// a library.
+// The objects whose engines come later: Flash movies and web browsers. They
+// carry every property the package gives them and their companions, and stay
+// inert: nothing plays or browses.
 
 #include "player/objects/image_object.h"
 #include "player/objects/page_object.h"
@@ -44,15 +43,6 @@ class TQMBrowser : public QWidget, public PageObjectItem {
 
  protected:
   void paintEvent(QPaintEvent*) override;
-};
-
-class TQMMPlugin : public QWidget, public PageObjectItem {
- public:
-  TQMMPlugin(const PageObject& model, QWidget* owner);
-  QObject* AsObject() override { return this; }
-  QWidget* AsWidget() override { return this; }
-
-  std::string Path;
 };
 
 }  // namespace morvane

@@ -120,8 +120,9 @@ struct ObjectClass {
   const char* template_word = nullptr;
   // Prefixes of the companions named with the object's number ("TRK" + n).
   std::vector<std::string> companions;
-  // Objects that work unseen (timers, sounds) are built with their page; the
-  // others when the page is first polished or looked up.
+  // Objects that work unseen (timers, sounds) and plug-in windows, which
+  // start with the program, are built with their page; the others when the
+  // page is first polished or looked up.
   bool built_with_page = false;
   // Every class but timers and sounds: the shared rows of visual objects
   // apply (moving, showing, cursors, hints, fonts, ...).

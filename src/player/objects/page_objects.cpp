@@ -81,9 +81,15 @@ void PageObjects::AddObject(PageObjectItem& item, std::string_view number) {
 }
 
 void PageObjects::Forget(std::string_view name) {
-  // A waiting page would bring a forgotten early object back when it builds.
-  EnsureBuilt();
-  auto it = m_by_name.find(AsciiLower(name));
+  // A waiting page would bring a forgotten early object back when it builds;
+  // a companion built with its page (a start timer) needs nothing built.
+  const std::string key = AsciiLower(name);
+  auto found = m_by_name.find(key);
+  auto is_found = [&](PageObjectItem* item) { return item && item->AsObject() == found->second; };
+  const bool early_object =
+      found != m_by_name.end() && std::any_of(m_early.begin(), m_early.end(), is_found);
+  if (found == m_by_name.end() || early_object || m_waiting_names.contains(key)) EnsureBuilt();
+  auto it = m_by_name.find(key);
   if (it == m_by_name.end()) return;
   QObject* component = it->second;
   m_by_name.erase(it);
@@ -153,6 +159,7 @@ void PageObjects::BuildWaiting() {
   }
   m_objects.clear();
   const Page& page = *m_page;
+  std::vector<PageObjectItem*> built(page.objects.size(), nullptr);  // now, by package index
   for (size_t i = 0; i < page.objects.size(); ++i) {
     const PageObject& o = page.objects[i];
     if (PageObjectItem* early = m_early[i]) {
@@ -163,7 +170,21 @@ void PageObjects::BuildWaiting() {
         m_by_number[AsciiLower(o.name)] = early;
       m_objects.push_back(early);
     } else if (!BuiltWithPage(o.kind)) {
+      const size_t before = m_objects.size();
       BuildObject(o, page);
+      if (m_objects.size() > before) built[i] = m_objects.back();
+    }
+  }
+  // Windows built with the page (plug-in windows) stand under the windows of
+  // the objects that follow them in the package, as when all are built at once.
+  for (size_t i = 0; i < page.objects.size(); ++i) {
+    QWidget* early = m_early[i] ? m_early[i]->AsWidget() : nullptr;
+    if (!early) continue;
+    for (size_t j = i + 1; j < page.objects.size(); ++j) {
+      if (QWidget* above = built[j] ? built[j]->AsWidget() : nullptr) {
+        if (above->parentWidget() == early->parentWidget()) early->stackUnder(above);
+        break;
+      }
     }
   }
   m_objects.insert(m_objects.end(), added.begin(), added.end());

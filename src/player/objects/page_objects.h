@@ -7,8 +7,9 @@
 //
 // Objects with windows are built when the page is first polished (shown or
 // drawn) or when anything looks a component up, whichever comes first, so a
-// project of many pages starts with only the pages it shows. Timers and
-// sounds work unseen and are built with the page.
+// project of many pages starts with only the pages it shows. Timers, sounds
+// and plug-in windows (whose libraries start with the program) are built
+// with the page.
 
 #include "package/project_model.h"
 #include "player/objects/page_object.h"

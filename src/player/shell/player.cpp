@@ -302,7 +302,11 @@ void PlayerShell::ExtractEmbeddedFiles(TQMLoad* load_window) {
   int maximum = int(entries.size()) + 1;
   for (size_t n = 1; n <= entries.size(); ++n) {
     std::optional<std::string> name = ExtractionName(entries[n - 1]->path);
-    if (!m_project.options.extract_all && (!name || !IsCursorFileName(*name))) continue;
+    // Native plug-in libraries load only from files, and their windows start
+    // with the program: they are written at start like cursor files.
+    if (!m_project.options.extract_all &&
+        (!name || (!IsCursorFileName(*name) && !IsNativeLibraryName(*name))))
+      continue;
     std::optional<std::string> bytes = m_container->Resource("DATAE" + std::to_string(n));
     if (!bytes) break;
     if (!name) continue;  // a name that would leave the folder is never written

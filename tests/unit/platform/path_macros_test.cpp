@@ -53,5 +53,13 @@ TEST(PathMacros, CursorFilesByTheirNameFromTheFirstDot) {
   EXPECT_FALSE(IsCursorFileName("cur"));
 }
 
+TEST(PathMacros, NativeLibrariesByTheirLastExtension) {
+  EXPECT_TRUE(IsNativeLibraryName("gauge.so"));
+  EXPECT_TRUE(IsNativeLibraryName("my.Gauge.SO"));
+  EXPECT_FALSE(IsNativeLibraryName("gauge.so.1"));
+  EXPECT_FALSE(IsNativeLibraryName("gauge.dll"));
+  EXPECT_FALSE(IsNativeLibraryName(".so"));
+}
+
 }  // namespace
 }  // namespace morvane
