@@ -258,7 +258,7 @@ const std::string kDemo = MORVANE_SOURCE_DIR "/examples/demo";
 TEST(SourceRoundTrip, DemoProjectLoadsAndRepacksToTheSameBytes) {
   const ProjectSource demo = ReadSourceFolder(kDemo);
   const Project& p = demo.project;
-  ASSERT_EQ(p.pages.size(), 5u);
+  ASSERT_EQ(p.pages.size(), 6u);
   EXPECT_EQ(p.pages[0].name, "Menu");
   std::vector<std::string> names;
   for (const auto& resource : demo.resources) names.push_back(resource.first);
