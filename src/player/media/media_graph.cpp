@@ -40,13 +40,18 @@ constexpr guint kFlagVideo = 0x01, kFlagAudio = 0x02, kFlagSoftVolume = 0x10,
 // machine; a file that takes longer counts as unplayable.
 constexpr GstClockTime kRenderTimeout = 15 * GST_SECOND;
 
+// A handler that answers GST_BUS_DROP owns the message: the graph's queue
+// keeps the reference the bus hands over, and drops it once handled.
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
   auto& link = **static_cast<std::shared_ptr<GraphLink>*>(data);
   std::lock_guard lock(link.mutex);
-  if (!link.graph) return GST_BUS_DROP;
+  if (!link.graph) {
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+  }
   // The time it happened, for the trace; the bus leaves the field unset.
   GST_MESSAGE_TIMESTAMP(message) = gst_util_get_timestamp();
-  link.messages.push_back(gst_message_ref(message));
+  link.messages.push_back(message);
   if (!link.drain_queued.exchange(true)) {
     MediaGraph* graph = link.graph;
     QMetaObject::invokeMethod(
