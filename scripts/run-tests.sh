@@ -21,17 +21,17 @@ cmake --build build -j "$jobs"
 
 echo "== build with sanitizers (address, undefined)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON \
-  -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++
+  -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 cmake --build build-asan -j "$jobs"
 
 echo "== build with the thread sanitizer (the layers below the player and their tests)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_SANITIZE_THREAD=ON \
-  -DMORVANE_PLAYER=OFF -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++
+  -DMORVANE_PLAYER=OFF -DMORVANE_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 cmake --build build-tsan -j "$jobs"
 
 echo "== build fuzz targets"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_FUZZ=ON \
-  -DMORVANE_TESTS=OFF -DMORVANE_BENCH=OFF -DMORVANE_PLAYER=OFF -DCMAKE_CXX_COMPILER=clang++
+  -DMORVANE_TESTS=OFF -DMORVANE_BENCH=OFF -DMORVANE_PLAYER=OFF -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
 cmake --build build-fuzz -j "$jobs"
 
 # The gate fuzzes deterministically, so that a commit gives the same result on
