@@ -2,7 +2,8 @@
 # A long run of a busy project, to see that the player's memory, open files
 # and threads stay flat: ten timers at 10 ms change texts, move objects,
 # create and delete run-time objects, fill and empty a list box and switch
-# pages, while a sound and a video loop. Every 30 s it prints the player's
+# pages, while a sound and a video loop and a peer on 127.0.0.1 sends the
+# project's LAN server ten messages a second, each on a connection of its own. Every 30 s it prints the player's
 # resident memory, open file descriptors and threads, then the growth after
 # the first minute.
 #
@@ -16,7 +17,7 @@ build=${2:-build}
 player=$build/morvane-player-bare
 [ -x "$player" ] || { echo "no $player: build first"; exit 2; }
 work=$(mktemp -d /tmp/morvane-soak-XXXXXX)
-trap 'kill "${pid:-}" 2>/dev/null || true; [ -n "${MORVANE_SOAK_KEEP:-}" ] || rm -rf "$work"' EXIT
+trap 'kill "${pid:-}" "${peer:-}" 2>/dev/null || true; [ -n "${MORVANE_SOAK_KEEP:-}" ] || rm -rf "$work"' EXIT
 project=$work/project
 mkdir -p "$project/scripts" "$project/embedded"
 
@@ -30,6 +31,7 @@ timer() {  # number, script
 {
   cat <<'YAML'
 title: Soak
+on_lan_message: '#m=#m+1'
 embedded_files:
   - "[src]\\tone.wav"
   - "[src]\\clip.avi"
@@ -70,13 +72,23 @@ YAML
 YAML
 } > "$project/project.yaml"
 # The media travel embedded and are extracted the first time Main shows.
-printf '0(#media=0)\r\n106("tone.wav","[embed]\\tone.wav")\r\n106("clip.avi","[embed]\\clip.avi")\r\n#media=1\r\n1\r\n10("4","Main").54\r\n10("5","Main").54' > "$project/scripts/show.mvs"
+port=$((40000 + $$ % 20000))
+printf '0(#media=0)\r\n110(%s)\r\n111("")\r\n106("tone.wav","[embed]\\tone.wav")\r\n106("clip.avi","[embed]\\clip.avi")\r\n#media=1\r\n1\r\n10("4","Main").54\r\n10("5","Main").54' "$port" > "$project/scripts/show.mvs"
 printf '#q=#q+1\r\n0(#q>50)\r\n#q=0\r\n#away=0\r\n11\r\n1' > "$project/scripts/back.mvs"
 
 QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=$work/prefix "$player" --headless \
-  --quit-after $((minutes * 60000 + 5000)) --trace "$work/trace.jsonl" "$project" \
-  > "$work/output.txt" 2>&1 &
+  --quit-after $((minutes * 60000 + 5000)) --trace "$work/trace.jsonl" \
+  --dump-vars "$work/vars.json" "$project" > "$work/output.txt" 2>&1 &
 pid=$!
+# The LAN peer: a message every 100 ms, each on a connection of its own.
+(
+  sleep 2
+  while kill -0 "$pid" 2>/dev/null; do
+    { printf 'soak message\r\n' > "/dev/tcp/127.0.0.1/$port"; } 2>/dev/null || true
+    sleep 0.1
+  done
+) &
+peer=$!
 sample() {
   local rss fds threads
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
@@ -99,5 +111,7 @@ if [ -n "$first_minute" ]; then
     "descriptors $(( fds - fds0 )), threads $(( threads - threads0 ))"
 fi
 wait "$pid" || true
+wait "$peer" 2>/dev/null || true
+echo "LAN messages the project's script counted: $(grep -o '"m": "[0-9]*"' "$work/vars.json" | grep -o '[0-9]*')"
 errors=$(grep -c '"what":"error"\|"event":"message"' "$work/trace.jsonl" || true)
 echo "boxes and media errors in the trace: $errors"
