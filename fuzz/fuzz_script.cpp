@@ -27,7 +27,7 @@ namespace {
 
 class FuzzStage : public ConsoleScriptStage {
  public:
-  void Sleep(int32_t) override {}
+  void Sleep(int32_t, const std::function<void(int32_t)>&) override {}
   void Download(const DriveTable&, std::string_view, std::string_view) override {}
 };
 

@@ -260,7 +260,7 @@ void ScriptEngine::CoreAction(int32_t code, const ScriptLine& line, int32_t page
       RequestStop();
       return;
     case 25:
-      Wait(N(line, 0));
+      m_stage.Sleep(N(line, 0), [this](int32_t milliseconds) { Wait(milliseconds); });
       return;
     case 43:
       m_stage.MessageBeep(N(line, 0));

@@ -114,6 +114,12 @@ class SystemHost {
   // Runs the hand-overs that are waiting; called on the main thread by whoever
   // waits there for worker threads (the command-line tools, tests).
   virtual void ProcessMainThreadTasks() {}
+  // Action 25: blocks the calling thread for the time; `wait` is the
+  // engine's own wait, which ends early when the engine terminates. A host
+  // that must not wait for real (a fuzzer) skips it.
+  virtual void Sleep(int32_t milliseconds, const std::function<void(int32_t)>& wait) {
+    wait(milliseconds);
+  }
   virtual void SetClipboardText(std::string_view text) = 0;
   virtual void MultimediaCommand(std::string_view command) = 0;
   virtual void LoadKeyboardLayout(std::string_view layout_id) = 0;
