@@ -51,9 +51,9 @@ void WebObject::SetString(const char* name, const std::string& utf8) {
 
 void WebObject::Trace(const char* what, const std::string& detail) {
   if (!m_player) return;
-  m_player->trace().Write("web", {{"object", "OBJ" + model().name},
-                                  {"what", std::string(what)},
-                                  {"detail", detail}});
+  // "web-" + what, so that input steps can wait for one kind of them.
+  m_player->trace().Write(std::string("web-") + what,
+                          {{"object", "OBJ" + model().name}, {"detail", detail}});
 }
 
 TQMBrowser::TQMBrowser(const PageObject& model, QWidget* owner) : WebObject(model, owner) {

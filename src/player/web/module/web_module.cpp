@@ -19,6 +19,7 @@
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QWebChannel>
+#include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
@@ -188,24 +189,30 @@ class View : public WebView {
 
   QWidget* widget() override { return m_view; }
 
+  // Each of these starts a navigation: it is pending from here on, so that
+  // the refresh that follows the action leaves it alone.
   void Navigate(const std::string& url) override {
-    Later([this, u = QUrl::fromEncoded(QByteArray::fromStdString(url))] {
-      m_page->pending = true;
-      m_page->load(u);
-    });
+    m_page->pending = true;
+    Later([this, u = QUrl::fromEncoded(QByteArray::fromStdString(url))] { m_page->load(u); });
   }
-  void Back() override { Later([this] { m_page->triggerAction(QWebEnginePage::Back); }); }
-  void Forward() override { Later([this] { m_page->triggerAction(QWebEnginePage::Forward); }); }
+  void Back() override {
+    if (!m_page->history()->canGoBack()) return;
+    m_page->pending = true;
+    Later([this] { m_page->triggerAction(QWebEnginePage::Back); });
+  }
+  void Forward() override {
+    if (!m_page->history()->canGoForward()) return;
+    m_page->pending = true;
+    Later([this] { m_page->triggerAction(QWebEnginePage::Forward); });
+  }
   void Reload() override {
-    Later([this] {
-      m_page->pending = true;
-      m_page->triggerAction(QWebEnginePage::Reload);
-    });
+    m_page->pending = true;
+    Later([this] { m_page->triggerAction(QWebEnginePage::Reload); });
   }
   void Refresh() override {
     if (m_page->url().isEmpty()) return;
+    m_page->pending = true;
     Later([this] {
-      m_page->pending = true;
       m_page->quiet = true;
       m_page->triggerAction(QWebEnginePage::Reload);
     });
@@ -236,20 +243,25 @@ class View : public WebView {
     m_settings = settings;
     ShowMovie();
   }
+  // While the host page is still loading, its functions do not exist yet:
+  // it is loaded again with the new settings.
   void PlayMovie() override {
     m_settings.playing = true;
-    m_page->runJavaScript("morvanePlay(true)", QWebEngineScript::ApplicationWorld);
+    if (m_page->pending) return ShowMovie();
+    m_page->runJavaScript("morvanePlay(true)", QWebEngineScript::MainWorld);
   }
   void StopMovie() override {
     m_settings.playing = false;
-    m_page->runJavaScript("morvanePlay(false)", QWebEngineScript::ApplicationWorld);
+    if (m_page->pending) return ShowMovie();
+    m_page->runJavaScript("morvanePlay(false)", QWebEngineScript::MainWorld);
   }
   void RewindMovie() override { ShowMovie(); }
   void SetMovieMenu(bool on) override {
     m_settings.menu = on;
     m_view->setContextMenuPolicy(on ? Qt::DefaultContextMenu : Qt::NoContextMenu);
+    if (m_page->pending) return ShowMovie();
     m_page->runJavaScript(QString("morvaneMenu(%1)").arg(on ? "true" : "false"),
-                          QWebEngineScript::ApplicationWorld);
+                          QWebEngineScript::MainWorld);
   }
 
  private:
@@ -391,6 +403,8 @@ View::View(Engine& engine, QWebEngineProfile* profile, QWidget* parent, WebViewE
     channel->registerObject("host", m_bridge);
     m_page->setWebChannel(channel);
     m_page->setBackgroundColor(Qt::transparent);
+    // Movies play their sound from the start, as in the old control.
+    m_page->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
   }
 }
 
