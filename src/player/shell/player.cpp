@@ -197,7 +197,7 @@ bool PlayerShell::Start() {
   // has one. Without the Flash player a project that needs it says so and
   // ends; one that runs without it loses its Flash objects.
   RegisterWebClasses();
-  if (NeedsFlash(m_project) && !FlashAvailable(*this) && !m_project.options.run_without_flash) {
+  if (NeedsFlash(m_project) && !FlashFilesPresent() && !m_project.options.run_without_flash) {
     load_window.reset();
     return Fail("Flash ActiveX", kFlashMissingText, kMbIconExclamation | kMbTaskModal);
   }

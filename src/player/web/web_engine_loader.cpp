@@ -64,6 +64,15 @@ std::string FindRuffleFolder() {
   return {};
 }
 
+bool WebModulePresent() {
+  for (const fs::path& file : Candidates("MORVANE_WEB_MODULE", "libmorvane-web.so",
+                                         MORVANE_INSTALL_LIBDIR "/morvane-player/libmorvane-web.so")) {
+    std::error_code ec;
+    if (fs::is_regular_file(file, ec)) return true;
+  }
+  return false;
+}
+
 WebEngine* LoadWebEngine(Player& player) {
   static WebEngine* engine = nullptr;
   static bool tried = false;

@@ -17,5 +17,7 @@ const std::string& web_engine_failure();
 
 // The folder of the self-hosted Flash player's files; empty when missing.
 std::string FindRuffleFolder();
+// The module's file is where LoadWebEngine looks (nothing is loaded).
+bool WebModulePresent();
 
 }  // namespace morvane

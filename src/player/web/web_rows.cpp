@@ -354,6 +354,10 @@ bool FlashAvailable(Player& player) {
   return engine && engine->flash_available();
 }
 
+bool FlashFilesPresent() {
+  return !FindRuffleFolder().empty() && WebModulePresent();
+}
+
 void RegisterWebClasses() {
   RegisterObjectClass(FlashRow());
   RegisterObjectClass(BrowserRow());
