@@ -112,13 +112,6 @@ const CompatRow kRows[] = {
      L::kUnsupported,
      "a second start runs a second player; its command line is not forwarded and the "
      "command-line script does not run"},
-    {K::kService,
-     Service(S::kFlashMovie),
-     O::Flash,
-     "Flash movie",
-     L::kPartial,
-     "played by the bundled Flash player (Ruffle): its FSCommands and external calls reach the "
-     "scripts, but a few movie properties cannot be set (see the Flash actions)"},
     {K::kService, Service(S::kPlugin), O::Plugin, "plug-in window", L::kUnsupported, kPlugin},
     {K::kService,
      Service(S::kTransitionMask),

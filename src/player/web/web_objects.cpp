@@ -23,13 +23,23 @@ WebObject::WebObject(const PageObject& model, QWidget* owner)
 // The view goes before the object's children, which it points at.
 WebObject::~WebObject() = default;
 
-void WebObject::SetView(Player& player, std::unique_ptr<WebView> view, int margin) {
-  m_player = &player;
-  m_view = std::move(view);
-  if (!m_view) return;
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(margin, margin, margin, margin);
-  layout->addWidget(m_view->widget());
+WebView* WebObject::view() {
+  if (m_attached || !m_player) return m_view.get();
+  m_attached = true;
+  if (WebEngine* engine = LoadWebEngine(*m_player)) m_view = MakeView(*engine);
+  if (m_view) {
+    auto* layout = new QVBoxLayout(this);
+    const int margin = Margin();
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->addWidget(m_view->widget());
+  }
+  Attached();
+  return m_view.get();
+}
+
+void WebObject::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  view();
 }
 
 void WebObject::SetMargin(int margin) {
@@ -61,13 +71,12 @@ TQMBrowser::TQMBrowser(const PageObject& model, QWidget* owner) : WebObject(mode
   resize(300, 150);
 }
 
-void TQMBrowser::Attach(Player& player) {
-  WebEngine* engine = LoadWebEngine(player);
-  SetView(player, engine ? engine->MakeBrowser(this, *this) : nullptr, Borders3D ? 2 : 0);
-  ApplyOptions();
+std::unique_ptr<WebView> TQMBrowser::MakeView(WebEngine& engine) {
+  return engine.MakeBrowser(this, *this);
 }
 
 void TQMBrowser::ApplyOptions() {
+  if (!attached()) return;  // the view takes them when it is made
   WebView* v = view();
   if (!v) return;
   v->SetOffline(Offline);
@@ -155,14 +164,20 @@ TQMFlash::TQMFlash(const PageObject& model, QWidget* owner) : WebObject(model, o
   resize(192, 192);
 }
 
-bool TQMFlash::Attach(Player& player) {
-  WebEngine* engine = LoadWebEngine(player);
-  if (!engine || !engine->flash_available()) return false;
-  SetView(player, engine->MakeFlash(this, *this), 0);
-  return view() != nullptr;
+std::unique_ptr<WebView> TQMFlash::MakeView(WebEngine& engine) {
+  return engine.MakeFlash(this, *this);
+}
+
+void TQMFlash::Attached() {
+  if (!Movie.empty()) LoadMovie();
 }
 
 void TQMFlash::LoadMovie() {
+  // A view made now loads the movie itself.
+  if (!attached()) {
+    view();
+    return;
+  }
   WebView* v = view();
   if (!v || !player()) return;
   WebEngine* engine = LoadWebEngine(*player());

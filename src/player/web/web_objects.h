@@ -1,9 +1,10 @@
 #pragma once
 
 // Browser and Flash objects. Each hosts one view of the web engine, made
-// when the object is built (templates never make one, so a page's hidden
-// templates cost nothing), and turns the view's notifications into its
-// event scripts with their event variables.
+// the first time the object is shown or driven (templates and objects of
+// pages nobody opened never make one, and the engine loads with the first
+// view), and turns the view's notifications into its event scripts with
+// their event variables.
 
 #include "player/objects/page_object.h"
 #include "player/web/web_engine.h"
@@ -27,7 +28,10 @@ class WebObject : public QWidget, public PageObjectItem, public WebViewEvents {
   QObject* AsObject() override { return this; }
   QWidget* AsWidget() override { return this; }
 
-  WebView* view() const { return m_view.get(); }
+  // The view, made on first use; nothing without a web engine.
+  WebView* view();
+  // Whether the view was asked for already.
+  bool attached() const { return m_attached; }
 
   // --- WebViewEvents; the kinds answer the notifications they have.
   bool BeforeNavigate(const Navigation&) override { return true; }
@@ -40,7 +44,13 @@ class WebObject : public QWidget, public PageObjectItem, public WebViewEvents {
   void FlashCall(const std::string&) override {}
 
  protected:
-  void SetView(Player& player, std::unique_ptr<WebView> view, int margin);
+  // The player the object works for; the view comes later.
+  void Bind(Player& player) { m_player = &player; }
+  virtual std::unique_ptr<WebView> MakeView(WebEngine& engine) = 0;
+  virtual int Margin() const { return 0; }
+  // The view exists now (or never will): what waited for it.
+  virtual void Attached() {}
+  void showEvent(QShowEvent* event) override;
   void SetMargin(int margin);
   // Runs an event script in the window the object's scripts run in.
   void RunEvent(const Script& script);
@@ -50,6 +60,7 @@ class WebObject : public QWidget, public PageObjectItem, public WebViewEvents {
 
  private:
   Player* m_player = nullptr;
+  bool m_attached = false;
   std::unique_ptr<WebView> m_view;
 };
 
@@ -57,9 +68,9 @@ class TQMBrowser : public WebObject {
  public:
   TQMBrowser(const PageObject& model, QWidget* owner);
 
-  // Makes the view (the web engine loads on the first one) with the options
-  // of the record; the object stays an empty page when there is no engine.
-  void Attach(Player& player);
+  // The object's view comes with the options of the record; it stays an
+  // empty page when there is no engine.
+  void Attach(Player& player) { Bind(player); }
   void SetCursorNumber(int32_t number) override { cursor_number = number; }
 
   bool BeforeNavigate(const Navigation& navigation) override;
@@ -80,6 +91,9 @@ class TQMBrowser : public WebObject {
   int32_t cursor_number = 0;
 
  protected:
+  std::unique_ptr<WebView> MakeView(WebEngine& engine) override;
+  int Margin() const override { return Borders3D ? 2 : 0; }
+  void Attached() override { ApplyOptions(); }
   void paintEvent(QPaintEvent*) override;
 };
 
@@ -87,8 +101,7 @@ class TQMFlash : public WebObject {
  public:
   TQMFlash(const PageObject& model, QWidget* owner);
 
-  // Makes the view; false when there is no Flash player.
-  bool Attach(Player& player);
+  void Attach(Player& player) { Bind(player); }
   // Shows the movie file `Movie` (a Windows path) with the settings.
   void LoadMovie();
 
@@ -101,6 +114,11 @@ class TQMFlash : public WebObject {
   int Quality = 1, ScaleMode = 0;
   int32_t FrameNum = 0;
   QString BGColor;  // six hexadecimal digits, red green blue
+
+ protected:
+  std::unique_ptr<WebView> MakeView(WebEngine& engine) override;
+  // The movie of the record plays once there is a view.
+  void Attached() override;
 };
 
 }  // namespace morvane

@@ -202,7 +202,8 @@ void BuildBrowser(ObjectBuilder& b, const PageObject& o) {
 
 void BuildFlash(ObjectBuilder& b, const PageObject& o) {
   // Without the Flash player the start-up has ended or skips the object.
-  if (!FlashAvailable(b.player)) return;
+  // The engine itself loads with the object's view.
+  if (!FlashFilesPresent()) return;
   auto* f = new TQMFlash(o, &b.surface);
   f->setVisible(o.visible);
   f->Menu = o.context_menu;
@@ -222,7 +223,6 @@ void BuildFlash(ObjectBuilder& b, const PageObject& o) {
   f->Attach(b.player);
   f->setVisible(o.visible);
   b.Add(*f);
-  if (!f->Movie.empty()) f->LoadMovie();
 }
 
 ObjectClass FlashRow() {
@@ -291,7 +291,6 @@ ObjectClass BrowserRow() {
     return w;
   };
   row.after_action = RefreshAfterAction;
-  auto view = [](ObjectActionCall& c) { return Browser(c).view(); };
   row.actions = {
       {27, "N",
        [](ObjectActionCall& c) {
@@ -342,7 +341,6 @@ ObjectClass BrowserRow() {
       {87, "", PrintPreview},
       {88, "", PageSetup},
   };
-  (void)view;
   return row;
 }
 

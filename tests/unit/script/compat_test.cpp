@@ -167,7 +167,6 @@ TEST(CompatScan, CountsWhatTheScriptsNameWithTheFirstPlace) {
           {K::kNumericFunction, 5, {}, 2, At(1, "", "on_show", 1)},
           {K::kStringFunction, 32, {}, 1, At(1, "OBJ1", "on_mouse_down", 1)},
           {K::kService, int32_t(CompatService::kSingleInstance), {}, 1, At({}, "", "", {})},
-          {K::kService, int32_t(CompatService::kFlashMovie), O::Flash, 1, At(1, "OBJ2", "", {})},
           {K::kService, int32_t(CompatService::kPlugin), O::Plugin, 1, At(2, "OBJ2", "", {})},
       });
 }
