@@ -166,8 +166,8 @@ TEST_F(PlayerRun, DrawsEveryClassAsTheReferencePicture) {
                 "morvane-player-bare", "MORVANE_WEB_MODULE=/nonexistent"),
             1);
   EXPECT_EQ(TraceLines(), (std::vector<std::string>{
-                              R"({"event":"web-engine","loaded":0,"reason":"the web engine module is not installed"})",
                               R"({"event":"inert","page":1,"object":"OBJ28","kind":"plugin"})",
+                              R"({"event":"web-engine","loaded":0,"reason":"the web engine module is not installed"})",
                               R"({"event":"show","page":1})", kNoMusic, kNoMusic,
                               R"({"event":"exit","code":1})"}));
   QImage page(QString::fromStdString((shots / "page1.png").string()));

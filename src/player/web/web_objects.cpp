@@ -79,7 +79,8 @@ void TQMBrowser::ApplyOptions() {
   if (!attached()) return;  // the view takes them when it is made
   WebView* v = view();
   if (!v) return;
-  v->SetOffline(Offline);
+  // In the sandbox without the network, every browser is offline.
+  v->SetOffline(Offline || !player()->environment().sandbox().AllowsNetwork());
   v->SetContextMenu(ContextMenu);
   v->SetTextSelection(Selectable);
   v->SetScrollBars(ScrollBars);

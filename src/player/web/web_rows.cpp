@@ -7,6 +7,7 @@
 #include "expr/environment.h"
 #include "platform/drive_table.h"
 #include "platform/path_macros.h"
+#include "platform/sandbox_policy.h"
 #include "player/assets/cursors.h"
 #include "player/automation/options.h"
 #include "player/automation/trace.h"
@@ -149,6 +150,8 @@ void Download(ObjectActionCall& c) {
   const std::string path = c.args.P(1);
   // Offline, nothing leaves the browser; otherwise the outcome is not reported.
   if (Browser(c).Offline) return;
+  const SandboxPolicy& sandbox = c.player.environment().sandbox();
+  if (!sandbox.AllowsNetwork()) return sandbox.Refuse(SandboxRefusal::kDownload, url);
   try {
     c.player.stage().Download(c.player.environment().drives(), url, path);
   } catch (const std::exception& e) {
