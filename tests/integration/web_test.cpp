@@ -244,6 +244,32 @@ TEST_F(WebRun, Action40MakesBrowsersAndFlashObjects) {
   EXPECT_TRUE(commanded);
 }
 
+// Print (86) waits for the document and writes it, headless, as a PDF in
+// the --print-to folder.
+TEST_F(WebRun, PrintWritesTheDocumentToTheFolder) {
+  WriteFile(m_dir / "page.html", "<!DOCTYPE html><title>Printed</title><p>Printed</p>");
+  WriteFile(m_dir / "project/project.yaml",
+            "title: Print\n"
+            "pages:\n"
+            "  - name: Main\n"
+            "    on_show: '10(\"1\",\"\").49(\"[src]page.html\")\r10(\"1\",\"\").86'\n"
+            "    objects:\n"
+            "      - {kind: browser, name: 1, left: 0, top: 30, width: 300, height: 200}\n"
+            "      - {kind: button, name: 2, left: 0, top: 0, width: 20, height: 20, on_mouse_up: '9'}\n");
+  WriteFile(m_dir / "input.txt", "until print\nclick 5 5\n");
+  const fs::path prints = m_dir / "prints";
+  ASSERT_EQ(Play((m_dir / "project").string(), "--print-to " + Quote(prints.string()) +
+                                                   " --input " + Quote((m_dir / "input.txt").string())),
+            1);
+  const std::string pdf = ReadText(prints / "print1.pdf");
+  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+  bool traced = false;
+  for (const std::string& line : TraceLines())
+    traced |= line.find(R"("event":"print","object":"OBJ1","file":")") != std::string::npos &&
+              line.find("print1.pdf") != std::string::npos;
+  EXPECT_TRUE(traced);
+}
+
 // What the process maps once its first page is up: a project of texts and
 // buttons no library of the web engine, one with a browser the engine.
 TEST_F(WebRun, OnlyProjectsWithWebObjectsMapTheWebEngine) {
