@@ -141,8 +141,10 @@ fs::path WriteProject(const fs::path& dir, const std::string& name,
 int main(int argc, char** argv) {
   std::error_code ec;
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path player = argc > 1 ? fs::path(argv[1]) : self.parent_path() / ".." / "morvane-player-bare";
-  const fs::path dir = fs::temp_directory_path() / ("morvane-web-bench-" + std::to_string(getpid()));
+  const fs::path player =
+      argc > 1 ? fs::path(argv[1]) : self.parent_path() / ".." / "morvane-player-bare";
+  const fs::path dir =
+      fs::temp_directory_path() / ("morvane-web-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
 
   std::vector<std::string> plain;
@@ -158,21 +160,22 @@ int main(int argc, char** argv) {
   for (int i = 1; i < std::min(argc, 3) || i == 1; ++i) {
     const fs::path which = i == 1 ? player : fs::path(argv[2]);
     const Figures f = Measure(which, text, dir, "");
-    std::printf("first page, 40 texts and buttons (%s): %.1f ms, resident %.1f MB; the web engine "
-                "%s\n",
-                which.string().c_str(), f.first_page_ms, f.rss_mb,
-                f.web_engine ? "MAPPED" : "not mapped");
+    std::printf(
+        "first page, 40 texts and buttons (%s): %.1f ms, resident %.1f MB; the web engine "
+        "%s\n",
+        which.string().c_str(), f.first_page_ms, f.rss_mb, f.web_engine ? "MAPPED" : "not mapped");
     if (argc < 3) break;
   }
 
   std::ofstream(dir / "page.html") << "<!DOCTYPE html><title>Local</title><p>A local page.</p>";
-  const fs::path browser = WriteProject(
-      dir, "browser",
-      {"{kind: browser, name: 1, left: 0, top: 0, width: 640, height: 480, file: \"[src]page.html\"}"});
+  const fs::path browser = WriteProject(dir, "browser",
+                                        {"{kind: browser, name: 1, left: 0, top: 0, width: 640, "
+                                         "height: 480, file: \"[src]page.html\"}"});
   const Figures b = Measure(player, browser, dir, "web-complete");
-  std::printf("one browser on a local page: %.1f ms from the page's show to the navigation-complete "
-              "event (first page after %.1f ms), resident %.1f MB\n",
-              b.event_ms, b.first_page_ms, b.rss_mb);
+  std::printf(
+      "one browser on a local page: %.1f ms from the page's show to the navigation-complete "
+      "event (first page after %.1f ms), resident %.1f MB\n",
+      b.event_ms, b.first_page_ms, b.rss_mb);
 
   morvane::test::SwfActions actions;
   actions.FsCommand("ready", "").Stop();
@@ -183,9 +186,10 @@ int main(int argc, char** argv) {
       {"{kind: flash, name: 1, left: 0, top: 0, width: 200, height: 100, playing: true, file: "
        "\"[src]movie.swf\"}"});
   const Figures m = Measure(player, flash, dir, "web-fscommand");
-  std::printf("one Flash object: %.1f ms from the page's show to the movie's first FSCommand, "
-              "resident %.1f MB\n",
-              m.event_ms, m.rss_mb);
+  std::printf(
+      "one Flash object: %.1f ms from the page's show to the movie's first FSCommand, "
+      "resident %.1f MB\n",
+      m.event_ms, m.rss_mb);
   fs::remove_all(dir, ec);
   return 0;
 }

@@ -14,8 +14,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include <atomic>
 #include <filesystem>
@@ -78,13 +78,15 @@ class LoopbackServer {
       ++m_requests;
       const size_t space = request.find(' ');
       const std::string path =
-          space == std::string::npos ? "" : request.substr(space + 1, request.find(' ', space + 1) - space - 1);
+          space == std::string::npos
+              ? ""
+              : request.substr(space + 1, request.find(' ', space + 1) - space - 1);
       auto page = m_pages.find(path);
       const std::string body = page == m_pages.end() ? "not here" : page->second;
-      const std::string reply = std::string(page == m_pages.end() ? "HTTP/1.0 404 Not Found"
-                                                                  : "HTTP/1.0 200 OK") +
-                                "\r\nContent-Type: text/html\r\nContent-Length: " +
-                                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+      const std::string reply =
+          std::string(page == m_pages.end() ? "HTTP/1.0 404 Not Found" : "HTTP/1.0 200 OK") +
+          "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+          "\r\nConnection: close\r\n\r\n" + body;
       [[maybe_unused]] ssize_t sent = write(client, reply.data(), reply.size());
       close(client);
     }
@@ -123,12 +125,11 @@ class WebRun : public PlayerRunTest {
   std::string MapsWhenReady(const std::string& project) {
     const fs::path ready = m_dir / "ready.txt";
     fs::remove(ready);
-    const std::string command = "cd " + Quote(m_dir.string()) +
-                                " && exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" +
-                                Quote((m_dir / "prefix").string()) + " " +
-                                Quote(kBinaryDir + "/morvane-player-bare") +
-                                " --headless --quit-after 60000 " + Quote(project) + " >>" +
-                                Quote((m_dir / "stderr.txt").string()) + " 2>&1";
+    const std::string command =
+        "cd " + Quote(m_dir.string()) + " && exec env QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" +
+        Quote((m_dir / "prefix").string()) + " " + Quote(kBinaryDir + "/morvane-player-bare") +
+        " --headless --quit-after 60000 " + Quote(project) + " >>" +
+        Quote((m_dir / "stderr.txt").string()) + " 2>&1";
     const pid_t pid = fork();
     if (pid == 0) {
       execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -138,8 +139,10 @@ class WebRun : public PlayerRunTest {
     for (int i = 0; i < 600 && maps.empty(); ++i) {
       int status = 0;
       if (waitpid(pid, &status, WNOHANG) == pid) return "exited";
-      if (fs::exists(ready)) maps = ReadText("/proc/" + std::to_string(pid) + "/maps");
-      else usleep(100 * 1000);
+      if (fs::exists(ready))
+        maps = ReadText("/proc/" + std::to_string(pid) + "/maps");
+      else
+        usleep(100 * 1000);
     }
     kill(pid, SIGTERM);
     int status = 0;
@@ -169,8 +172,8 @@ TEST_F(WebRun, LocalPageCallsRefusedPopUpAndCancelledNavigation) {
   // The start page, the cancelled one, and the one let through.
   EXPECT_EQ(Var("numbers", "bn"), "3");
   const std::string base = "file://" + kPlayerFixtures + "/web-browser/";
-  EXPECT_EQ(Var("strings", "urls"), base + "page.html," + base + "cancel-me.html," + base +
-                                        "second.html,");
+  EXPECT_EQ(Var("strings", "urls"),
+            base + "page.html," + base + "cancel-me.html," + base + "second.html,");
   EXPECT_EQ(Var("strings", "_flags"), "0");
   EXPECT_EQ(Var("strings", "_postdata"), "");
   const std::string titles = Var("strings", "titles");
@@ -197,7 +200,8 @@ TEST_F(WebRun, ServedPagesReportProgressAndTitlesAndGoBackAndForth) {
 }
 
 TEST_F(WebRun, OfflineModeRefusesTheServer) {
-  LoopbackServer server(std::map<std::string, std::string>{{"/a", "<!DOCTYPE html><title>A</title>"}});
+  LoopbackServer server(
+      std::map<std::string, std::string>{{"/a", "<!DOCTYPE html><title>A</title>"}});
   WriteFile(m_dir / "port.txt", std::to_string(server.port()));
   ASSERT_EQ(Play(Copy("web-offline")), 1);
   EXPECT_EQ(server.requests(), 0);
@@ -255,12 +259,14 @@ TEST_F(WebRun, PrintWritesTheDocumentToTheFolder) {
             "    on_show: '10(\"1\",\"\").49(\"[src]page.html\")\r10(\"1\",\"\").86'\n"
             "    objects:\n"
             "      - {kind: browser, name: 1, left: 0, top: 30, width: 300, height: 200}\n"
-            "      - {kind: button, name: 2, left: 0, top: 0, width: 20, height: 20, on_mouse_up: '9'}\n");
+            "      - {kind: button, name: 2, left: 0, top: 0, width: 20, height: 20, on_mouse_up: "
+            "'9'}\n");
   WriteFile(m_dir / "input.txt", "until print\nclick 5 5\n");
   const fs::path prints = m_dir / "prints";
-  ASSERT_EQ(Play((m_dir / "project").string(), "--print-to " + Quote(prints.string()) +
-                                                   " --input " + Quote((m_dir / "input.txt").string())),
-            1);
+  ASSERT_EQ(
+      Play((m_dir / "project").string(), "--print-to " + Quote(prints.string()) + " --input " +
+                                             Quote((m_dir / "input.txt").string())),
+      1);
   const std::string pdf = ReadText(prints / "print1.pdf");
   EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
   bool traced = false;
@@ -286,13 +292,14 @@ TEST_F(WebRun, OnlyProjectsWithWebObjectsMapTheWebEngine) {
   EXPECT_EQ(text.find("libQt6WebEngine"), std::string::npos);
   EXPECT_EQ(text.find("libmorvane-web"), std::string::npos);
 
-  WriteFile(m_dir / "web/project.yaml",
-            "title: Browser\n"
-            "pages:\n"
-            "  - name: Main\n"
-            "    objects:\n"
-            "      - {kind: browser, name: 1, left: 0, top: 0, width: 50, height: 20,\n"
-            "         file: \"about:blank\", on_navigate_complete: '41(\"[src]ready.txt\",\"x\")'}\n");
+  WriteFile(
+      m_dir / "web/project.yaml",
+      "title: Browser\n"
+      "pages:\n"
+      "  - name: Main\n"
+      "    objects:\n"
+      "      - {kind: browser, name: 1, left: 0, top: 0, width: 50, height: 20,\n"
+      "         file: \"about:blank\", on_navigate_complete: '41(\"[src]ready.txt\",\"x\")'}\n");
   const std::string web = MapsWhenReady((m_dir / "web").string());
   EXPECT_NE(web.find("libQt6WebEngineCore"), std::string::npos) << web.substr(0, 2000);
   EXPECT_NE(web.find("libmorvane-web.so"), std::string::npos);

@@ -32,7 +32,7 @@ class SwfActions {
     PushString("ExternalInterface");
     Action(0x4E);
     PushString("call");
-    Action(0x52);  // CallMethod
+    Action(0x52);         // CallMethod
     return Action(0x17);  // Pop
   }
   SwfActions& Stop() { return Action(0x07); }

@@ -52,8 +52,8 @@ class WebViewEvents {
 struct MovieSettings {
   bool playing = true;
   bool menu = true;
-  int quality = 1;     // 0 low, 1 high, 2 auto low, 3 auto high
-  int scale_mode = 0;  // 0 show all, 1 no border, 2 exact fit, 3 no scale
+  int quality = 1;         // 0 low, 1 high, 2 auto low, 3 auto high
+  int scale_mode = 0;      // 0 show all, 1 no border, 2 exact fit, 3 no scale
   std::string background;  // six hexadecimal digits, red green blue; empty: none
 };
 

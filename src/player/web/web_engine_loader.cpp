@@ -56,8 +56,8 @@ const std::string& web_engine_failure() {
 }
 
 std::string FindRuffleFolder() {
-  for (const fs::path& dir :
-       Candidates("MORVANE_RUFFLE_DIR", "ruffle", MORVANE_INSTALL_DATADIR "/morvane-player/ruffle")) {
+  for (const fs::path& dir : Candidates("MORVANE_RUFFLE_DIR", "ruffle",
+                                        MORVANE_INSTALL_DATADIR "/morvane-player/ruffle")) {
     std::error_code ec;
     if (fs::is_regular_file(dir / "ruffle.js", ec)) return fs::weakly_canonical(dir, ec).string();
   }
@@ -65,8 +65,9 @@ std::string FindRuffleFolder() {
 }
 
 bool WebModulePresent() {
-  for (const fs::path& file : Candidates("MORVANE_WEB_MODULE", "libmorvane-web.so",
-                                         MORVANE_INSTALL_LIBDIR "/morvane-player/libmorvane-web.so")) {
+  for (const fs::path& file :
+       Candidates("MORVANE_WEB_MODULE", "libmorvane-web.so",
+                  MORVANE_INSTALL_LIBDIR "/morvane-player/libmorvane-web.so")) {
     std::error_code ec;
     if (fs::is_regular_file(file, ec)) return true;
   }
@@ -83,8 +84,9 @@ WebEngine* LoadWebEngine(Player& player) {
   PrepareChromium();
   static QLibrary module;
   std::string errors;
-  for (const fs::path& file : Candidates("MORVANE_WEB_MODULE", "libmorvane-web.so",
-                                         MORVANE_INSTALL_LIBDIR "/morvane-player/libmorvane-web.so")) {
+  for (const fs::path& file :
+       Candidates("MORVANE_WEB_MODULE", "libmorvane-web.so",
+                  MORVANE_INSTALL_LIBDIR "/morvane-player/libmorvane-web.so")) {
     std::error_code ec;
     if (!fs::is_regular_file(file, ec)) continue;
     module.setFileName(QString::fromStdString(file.string()));

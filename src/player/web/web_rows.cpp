@@ -115,8 +115,8 @@ void PrintDocument(ObjectActionCall& c) {
 void PrintPreview(ObjectActionCall& c) {
   TQMBrowser& b = Browser(c);
   if (c.player.headless()) {
-    c.player.trace().Write("dialog", {{"kind", std::string("print-preview")},
-                                      {"result", std::string("cancel")}});
+    c.player.trace().Write(
+        "dialog", {{"kind", std::string("print-preview")}, {"result", std::string("cancel")}});
     return;
   }
   WaitForDocument(b);
@@ -136,8 +136,8 @@ void PageSetup(ObjectActionCall& c) {
   TQMBrowser& b = Browser(c);
   WaitForDocument(b);
   if (c.player.headless()) {
-    c.player.trace().Write("dialog", {{"kind", std::string("page-setup")},
-                                      {"result", std::string("cancel")}});
+    c.player.trace().Write(
+        "dialog", {{"kind", std::string("page-setup")}, {"result", std::string("cancel")}});
     return;
   }
   QPrinter printer;

@@ -3,8 +3,8 @@
 // player, its host page and the movies the objects name. Built as
 // libmorvane-web.so; the player reaches it only through web_engine.h.
 
-#include "player/web/web_engine.h"
 #include "player/web/module/flash_bridge.h"
+#include "player/web/web_engine.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -80,8 +80,8 @@ class LocalSchemeHandler : public QWebEngineUrlSchemeHandler {
     for (const auto& [token, path] : m_movies) {
       if (path == host_path) return token;
     }
-    QString token = QUuid::createUuid().toString(QUuid::Id128) + "." +
-                    QFileInfo(host_path).suffix().toLower();
+    QString token =
+        QUuid::createUuid().toString(QUuid::Id128) + "." + QFileInfo(host_path).suffix().toLower();
     m_movies[token] = host_path;
     return token;
   }
@@ -147,7 +147,7 @@ class ObjectPage : public QWebEnginePage {
   bool pending = false;
   bool quiet = false;  // a refresh under way: no navigation notifications
   QUrl refused;        // the last navigation the object refused
-  int notifying = 0;  // inside a notification: actions on the view wait for it
+  int notifying = 0;   // inside a notification: actions on the view wait for it
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool main_frame) override {
@@ -363,9 +363,8 @@ View::View(Engine& engine, QWebEngineProfile* profile, QWidget* parent, WebViewE
   QWebEngineView* view = m_view;
   ObjectPage* page = m_page;
   QObject::connect(page, &QWebEnginePage::loadStarted, view, [page] { page->pending = true; });
-  QObject::connect(page, &QWebEnginePage::loadProgress, view, [this](int progress) {
-    m_events.ProgressChange(progress, 100);
-  });
+  QObject::connect(page, &QWebEnginePage::loadProgress, view,
+                   [this](int progress) { m_events.ProgressChange(progress, 100); });
   QObject::connect(page, &QWebEnginePage::loadingChanged, view,
                    [this](const QWebEngineLoadingInfo& info) {
                      if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
