@@ -11,6 +11,9 @@ packages=(
   # the Windows fonts projects name
   qt6-base-dev qt6-image-formats-plugins
   libxrandr-dev   # display modes on X11
+  # browsers and Flash objects: QtWebEngine (its helper process too), and npm
+  # for the self-hosted Flash player
+  qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin nodejs npm
   # sound and video: GStreamer with the decoders of the formats projects
   # carry, a SoundFont for MIDI, the desktop's sound theme for beeps
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
@@ -44,4 +47,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Flash player's files (its version is pinned in third_party/ruffle),
+# installed with the player and served to the web engine from its own folder.
+ruffle="$(cd "$(dirname "$0")/.." && pwd)/third_party/ruffle"
+if [ ! -f "$ruffle/node_modules/@ruffle-rs/ruffle/ruffle.js" ]; then
+  npm ci --prefix "$ruffle" --no-audit --no-fund --silent
 fi

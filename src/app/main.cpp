@@ -62,6 +62,10 @@ int main(int argc, char** argv) {
     // Must be set before the application object exists.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
+  // The web engine, loaded only by projects with browsers or Flash objects,
+  // shares its contexts with the windows; that has to be known before the
+  // application exists, and costs nothing when it never loads.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   // Ties the windows to the desktop entry (its name and icon).

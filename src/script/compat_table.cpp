@@ -11,13 +11,12 @@ using L = CompatLevel;
 using O = ObjectKind;
 using S = CompatService;
 
-constexpr const char* kFlash =
-    "the Flash control is not available: Flash objects are never built, so their actions "
-    "find no object";
-constexpr const char* kBrowser = "no web engine yet: browser objects stay empty";
 constexpr const char* kPlugin =
     "the plug-in window names a Windows library (.dll) with no native library (.so of the same "
     "name) beside it: the window stays empty and its actions fail";
+constexpr const char* kFlashNextLoad =
+    "the bundled Flash player takes it when it loads the movie: it applies from the next load "
+    "(57) or rewind (103)";
 
 constexpr int32_t Service(S service) {
   return static_cast<int32_t>(service);
@@ -47,29 +46,16 @@ const CompatRow kRows[] = {
      "painting always goes through a back buffer; switching it off is only kept"},
 
     // --- Object actions
-    {K::kObjectAction, 42, O::Flash, "loop", L::kUnsupported, kFlash},
-    {K::kObjectAction, 49, O::Browser, "navigate", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 54, O::Flash, "play", L::kUnsupported, kFlash},
-    {K::kObjectAction, 56, O::Flash, "stop", L::kUnsupported, kFlash},
-    {K::kObjectAction, 57, O::Flash, "load a movie", L::kUnsupported, kFlash},
-    {K::kObjectAction, 58, O::Flash, "context menu", L::kUnsupported, kFlash},
-    {K::kObjectAction, 58, O::Browser, "context menu", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 59, O::Flash, "quality", L::kUnsupported, kFlash},
-    {K::kObjectAction, 60, O::Flash, "scale mode", L::kUnsupported, kFlash},
-    {K::kObjectAction, 61, O::Flash, "go to frame", L::kUnsupported, kFlash},
-    {K::kObjectAction, 62, O::Browser, "offline mode", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 63, O::Browser, "text selection", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 64, O::Browser, "scroll bars", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 80, O::Flash, "set a movie variable", L::kUnsupported, kFlash},
-    {K::kObjectAction, 81, O::Browser, "go back", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 82, O::Browser, "go forward", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 83, O::Browser, "refresh", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 84, O::Browser, "stop loading", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 85, O::Browser, "download", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 86, O::Browser, "print", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 87, O::Browser, "print preview", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 88, O::Browser, "page setup", L::kUnsupported, kBrowser},
-    {K::kObjectAction, 103, O::Flash, "rewind", L::kUnsupported, kFlash},
+    {K::kObjectAction, 42, O::Flash, "loop", L::kUnsupported,
+     "the bundled Flash player always loops the movie; the setting is kept"},
+    {K::kObjectAction, 59, O::Flash, "quality", L::kPartial, kFlashNextLoad},
+    {K::kObjectAction, 60, O::Flash, "scale mode", L::kPartial, kFlashNextLoad},
+    {K::kObjectAction, 61, O::Flash, "go to frame", L::kUnsupported,
+     "the bundled Flash player cannot jump to a frame; the frame number is kept"},
+    {K::kObjectAction, 80, O::Flash, "set a movie variable", L::kUnsupported,
+     "the bundled Flash player has no way to set a movie's variable from outside"},
+    {K::kObjectAction, 103, O::Flash, "rewind", L::kPartial,
+     "the movie is loaded again: it starts from its first frame with its variables reset"},
 
     // --- Numeric functions
     {K::kNumericFunction,
@@ -86,7 +72,7 @@ const CompatRow kRows[] = {
      {},
      "Flash movie variable",
      L::kUnsupported,
-     "the Flash control is not available: the call fails"},
+     "the bundled Flash player has no way to read a movie's variable: the call fails"},
 
     // --- Services
     {K::kService,
@@ -107,8 +93,6 @@ const CompatRow kRows[] = {
      "mouse buttons swapped",
      L::kUnsupported,
      "left alone: the desktop keeps the setting per user, not per program"},
-    {K::kService, Service(S::kFlashMovie), O::Flash, "Flash movie", L::kUnsupported, kFlash},
-    {K::kService, Service(S::kWebBrowser), O::Browser, "web browser", L::kUnsupported, kBrowser},
     {K::kService, Service(S::kPlugin), O::Plugin, "Windows plug-in library", L::kUnsupported,
      kPlugin},
     {K::kService,

@@ -161,11 +161,13 @@ TEST_F(PlayerRun, DrawsEveryClassAsTheReferencePicture) {
       R"({"event":"message","caption":"Morvane Exception","text":"Cannot play \"Z:)" + folder +
       R"(\\\\music.wav\". Cannot render the file: the system cannot find the file specified.","flags":16,"result":1})";
   fs::path shots = m_dir / "shots";
-  EXPECT_EQ(Run(kFixtures + "/objects", "--quit-after 400 --screenshot " + Quote(shots.string())),
+  // Without the web engine: the browser is the empty page the picture shows.
+  EXPECT_EQ(Run(kFixtures + "/objects", "--quit-after 400 --screenshot " + Quote(shots.string()),
+                "morvane-player-bare", "MORVANE_WEB_MODULE=/nonexistent"),
             1);
   // The plug-in window names a Windows library with nothing native beside it.
   EXPECT_EQ(TraceLines(), (std::vector<std::string>{
-                              R"({"event":"inert","page":1,"object":"OBJ27","kind":"browser"})",
+                              R"({"event":"web-engine","loaded":0,"reason":"the web engine module is not installed"})",
                               R"({"event":"show","page":1})", kNoMusic,
                               R"({"event":"plugin","page":1,"object":"OBJ28",)"
                               R"("what":"windows-only","detail":"a Windows library with no )"
@@ -240,7 +242,10 @@ TEST_F(PlayerRun, MetafileTextDrawsWhateverItsMapping) {
 }
 
 TEST_F(PlayerRun, ProjectNeedingFlashSaysSoAndEnds) {
-  EXPECT_EQ(Run(kFixtures + "/flash", ""), 1);
+  // Without the Flash player's files.
+  EXPECT_EQ(Run(kFixtures + "/flash", "--quit-after 20000", "morvane-player-bare",
+                "MORVANE_RUFFLE_DIR=/nonexistent"),
+            1);
   std::vector<std::string> lines = TraceLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find(R"("caption":"Flash ActiveX")"), std::string::npos) << lines[0];

@@ -84,11 +84,12 @@ class PlayerRunTest : public ::testing::Test {
 
   // Runs the player headless in the test's folder with the options, tracing
   // to trace(); returns its exit status, -1 when it did not exit.
+  // `environment` goes before the program ("NAME=value ...").
   int Run(const std::string& project, const std::string& options,
-          const std::string& binary = "morvane-player-bare") {
+          const std::string& binary = "morvane-player-bare", const std::string& environment = "") {
     std::string command =
-        "cd " + Quote(m_dir.string()) +
-        " && QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
+        "cd " + Quote(m_dir.string()) + " && " + environment +
+        " QT_QPA_PLATFORM=offscreen MORVANE_PREFIX=" + Quote((m_dir / "prefix").string()) +
         // The user's own settings and sandboxes are never the test's.
         " XDG_CONFIG_HOME=" + Quote((m_dir / "config").string()) +
         " XDG_DATA_HOME=" + Quote((m_dir / "data").string()) +

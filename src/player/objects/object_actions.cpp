@@ -38,13 +38,23 @@ void DoObjAction(Player& player, const ObjectActionRequest& request) {
     if (CompatRecorder* recorder = player.compat_recorder())
       recorder->NoteObjectAction(item->kind(), *action.code, request.site);
     const ObjectActionRow* row = FindObjectAction(item->kind(), *action.code);
-    if (!row) return;
-    ActionArgs args(*evaluator, action.arguments);
-    ObjectActionCall call{player, objects, *item, request.object, *action.code, args};
-    row->handler(call);
+    if (row) {
+      ActionArgs args(*evaluator, action.arguments);
+      ObjectActionCall call{player, objects, *item, request.object, *action.code, args};
+      row->handler(call);
+    }
   } catch (const std::exception& e) {
     player.MessageBox(ToUtf8(player.project().title, player.code_page()),
                       ToUtf8(e.what(), player.code_page()), kMbOk | kMbIconExclamation);
+  }
+  // Step 5, after any code but deletion (and its failures ignored).
+  const ObjectActionText& action = request.action;
+  if (action.code && *action.code == 0) return;
+  if (auto after = ClassOf(item->kind()).after_action) {
+    try {
+      after(player, *item, action.code.value_or(-1));
+    } catch (const std::exception&) {
+    }
   }
 }
 

@@ -29,8 +29,6 @@ ObjectClass ImageClass();
 ObjectClass ShapeClass();
 ObjectClass TimerClass();
 ObjectClass ListBoxClass();
-ObjectClass FlashClass();
-ObjectClass BrowserClass();
 ObjectClass PluginClass();
 
 namespace {
@@ -44,12 +42,12 @@ Table& Rows() {
     Table t;
     for (ObjectClass row :
          {TextClass(), EditClass(), ButtonClass(), ImageClass(), ShapeClass(), TimerClass(),
-          ListBoxClass(), FlashClass(), BrowserClass(), PluginClass()}) {
+          ListBoxClass(), PluginClass()}) {
       const size_t at = size_t(row.kind);
       t[at] = std::make_unique<ObjectClass>(std::move(row));
     }
-    // A kind whose engine registers its row later (sounds and videos) builds
-    // nothing until it does.
+    // A kind whose engine registers its row later (sounds, videos, browsers
+    // and Flash objects) builds nothing until it does.
     for (size_t at = 0; at < t.size(); ++at) {
       if (t[at]) continue;
       const ObjectKind kind = ObjectKind(at);

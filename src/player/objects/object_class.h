@@ -151,6 +151,9 @@ struct ObjectClass {
   // The class's own object actions; they take precedence over the shared
   // rows of the same code.
   std::vector<ObjectActionRow> actions;
+  // Runs after every object action on the class's objects but deletion,
+  // whatever its code and whether it had a row (browsers refresh there).
+  void (*after_action)(Player& player, PageObjectItem& item, int32_t code) = nullptr;
 
   const ObjectLayout& layout() const { return LayoutOf(kind); }
   const char* name() const { return ObjectKindName(kind); }

@@ -38,8 +38,8 @@ bool ValidNumber(std::string_view number) {
 
 bool CreateRuntimeObject(Player& player, std::string_view kind, std::string_view number,
                          int32_t script_page) {
-  // Flash objects need the Flash control, which this player never has; list
-  // boxes, videos and plug-in windows cannot be made while a project runs.
+  // Flash objects need the Flash player (their row makes none without it);
+  // list boxes, videos and plug-in windows cannot be made while a project runs.
   const ObjectClass* row = ClassOfCreateWord(kind);
   TQMForm* form = player.GetFormByNum(player.CurrentPage());
   if (!row || !form || !ValidNumber(number)) return false;

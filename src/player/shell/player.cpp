@@ -19,6 +19,7 @@
 #include "player/shell/player_stage.h"
 #include "player/shell/user_host.h"
 #include "player/transitions/page_transitions.h"
+#include "player/web/web_rows.h"
 #include "script/message_box.h"
 #include "util/ascii_case.h"
 #include "util/code_page.h"
@@ -206,9 +207,11 @@ bool PlayerShell::Start() {
   }
   m_hints = std::make_unique<HintHandler>(*this);
 
-  // The Flash control is never available here: a project that needs it says
-  // so and ends; one that runs without it loses its Flash objects.
-  if (NeedsFlash(m_project) && !m_project.options.run_without_flash) {
+  // Browsers and Flash objects; the web engine loads only for a project that
+  // has one. Without the Flash player a project that needs it says so and
+  // ends; one that runs without it loses its Flash objects.
+  RegisterWebClasses();
+  if (NeedsFlash(m_project) && !FlashFilesPresent() && !m_project.options.run_without_flash) {
     load_window.reset();
     return Fail("Flash ActiveX", kFlashMissingText, kMbIconExclamation | kMbTaskModal);
   }

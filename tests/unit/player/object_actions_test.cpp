@@ -8,7 +8,6 @@
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
-#include "player/objects/media_objects.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/runtime_objects.h"
 #include "player/objects/shape_object.h"

@@ -10,7 +10,7 @@
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
 #include "player/objects/list_box_object.h"
-#include "player/objects/media_objects.h"
+#include "player/web/web_objects.h"
 #include "player/objects/page_objects.h"
 #include "player/objects/shape_geometry.h"
 #include "player/objects/shape_object.h"

@@ -99,7 +99,7 @@ PageObject Object(ObjectKind kind, std::string name) {
   return object;
 }
 
-// Two pages whose object 2 is a Flash movie on one and a web browser on the other.
+// Two pages whose object 2 is a Flash movie on one and a text on the other.
 Project TwoPageProject() {
   Project project;
   project.options.single_instance = true;
@@ -109,9 +109,9 @@ Project TwoPageProject() {
   first.name = "One";
   first.on_show =
       "#k=@5%(65)\r2(#i=1,3)\r42(\"0409\")\r1\r"
-      "10(\"2\",\"\").54\r"         // the script's own page: the movie
-      "10(2,\"two\").81\r"          // page by name, ignoring case: the browser
-      "10(\"2\",$page).58(1)\r"     // any page: both
+      "10(\"2\",\"\").61(1)\r"      // the script's own page: the movie
+      "10(2,\"two\").80(\"a\",\"b\")\r"  // page by name, ignoring case: the text, no row
+      "10(\"2\",$page).42(1)\r"     // any page: the movie's is the one listed
       "10($o,\"\").54\r"            // an object no scan can tell
       "10(\"2\",\"Nowhere\").54\r"  // no such page: nothing happens
       "124\r2(#j=1,2)\r0(#j>0)\r#k=@5%(16)\r1\r1";
@@ -121,7 +121,7 @@ Project TwoPageProject() {
   first.objects.push_back(text);
   Page second;
   second.name = "Two";
-  second.objects.push_back(Object(ObjectKind::Browser, "2"));
+  second.objects.push_back(Object(ObjectKind::Text, "2"));
   project.pages = {first, second};
   return project;
 }
@@ -161,14 +161,10 @@ TEST(CompatScan, CountsWhatTheScriptsNameWithTheFirstPlace) {
       {
           {K::kAction, 42, {}, 2, At({}, "", "on_error", 1)},
           {K::kAction, 79, {}, 1, At({}, "", "function 1", 2)},
-          {K::kObjectAction, 54, O::Flash, 1, At(1, "", "on_show", 5)},
-          {K::kObjectAction, 58, O::Flash, 1, At(1, "", "on_show", 7)},
-          {K::kObjectAction, 58, O::Browser, 1, At(1, "", "on_show", 7)},
-          {K::kObjectAction, 81, O::Browser, 1, At(1, "", "on_show", 6)},
+          {K::kObjectAction, 42, O::Flash, 1, At(1, "", "on_show", 7)},
+          {K::kObjectAction, 61, O::Flash, 1, At(1, "", "on_show", 5)},
           {K::kNumericFunction, 5, {}, 2, At(1, "", "on_show", 1)},
           {K::kStringFunction, 32, {}, 1, At(1, "OBJ1", "on_mouse_down", 1)},
-          {K::kService, int32_t(CompatService::kFlashMovie), O::Flash, 1, At(1, "OBJ2", "", {})},
-          {K::kService, int32_t(CompatService::kWebBrowser), O::Browser, 1, At(2, "OBJ2", "", {})},
       });
 }
 
