@@ -11,9 +11,9 @@ packages=(
   # the Windows fonts projects name
   qt6-base-dev qt6-image-formats-plugins
   libxrandr-dev   # display modes on X11
-  # browsers and Flash objects: QtWebEngine (its helper process too), and npm
-  # for the self-hosted Flash player
-  qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin nodejs npm
+  # browsers and Flash objects: QtWebEngine (its helper process too); npm for
+  # the self-hosted Flash player comes below
+  qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
   # sound and video: GStreamer with the decoders of the formats projects
   # carry, a SoundFont for MIDI, the desktop's sound theme for beeps
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
@@ -42,6 +42,9 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm, from Debian unless a Node.js with its own npm is installed already
+# (Debian's npm conflicts with such a package).
+command -v npm > /dev/null 2>&1 || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
