@@ -349,7 +349,8 @@ TEST_F(PlayerRun, PageWindowsByNameMinimizeRestoreAndHints) {
   // The moves wait for the show script's last window action, however
   // slowly the machine gets there.
   std::ofstream(input) << "until restore\nwait 20\nmove 20 20\nwait 50\nmove 150 80\nwait 50\n";
-  EXPECT_EQ(Run(kFixtures + "/page-actions", "--quit-after 3000 --input " + Quote(input.string()) +
+  // The bound leaves a slow (sanitized, loaded) machine time for every step.
+  EXPECT_EQ(Run(kFixtures + "/page-actions", "--quit-after 10000 --input " + Quote(input.string()) +
                                                  " --dump-vars " + Quote(vars.string())),
             1);
   // A name that is no page does nothing; the modal page closes itself and

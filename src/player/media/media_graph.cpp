@@ -223,6 +223,10 @@ void MediaGraph::Render(const std::string& host_path) {
   m_mends->adpcm_rescaled = false;
   m_mends->parsed_end_ns = -1;
   m_first_position_ns = 0;
+  if (host_path != m_length_file) {
+    m_length_file = host_path;
+    m_length_ms = 0;
+  }
   {
     std::lock_guard lock(m_frame_mutex);
     m_frame = QImage();
@@ -322,7 +326,8 @@ std::optional<int64_t> MediaGraph::DurationMs() {
   if (m_mends->program_stream) {
     const int64_t parsed_end = m_mends->parsed_end_ns.load();
     if (parsed_end > m_first_position_ns)
-      ms = std::max<int64_t>(ms, (parsed_end - m_first_position_ns) / GST_MSECOND);
+      m_length_ms = std::max<int64_t>(m_length_ms, (parsed_end - m_first_position_ns) / GST_MSECOND);
+    ms = std::max(ms, m_length_ms);
   }
   return ms;
 }
@@ -375,6 +380,8 @@ void MediaGraph::Handle(GstMessage* m) {
       break;
     case GST_MESSAGE_EOS:
       m_event_ns = GST_MESSAGE_TIMESTAMP(m);
+      // The whole file went through: its length is known for the next pass.
+      if (m_rendered && m_mends->program_stream) DurationMs();
       if (m_rendered && on_complete) on_complete();
       break;
     case GST_MESSAGE_ERROR: {

@@ -111,6 +111,10 @@ class MediaGraph : public QObject {
   GraphState m_wanted = GraphState::kStopped;
   int32_t m_volume = 10000;
   int64_t m_first_position_ns = 0;
+  // How long a program stream was seen to be, kept while the same file is
+  // rendered again (a loop that starts it anew).
+  std::string m_length_file;
+  int64_t m_length_ms = 0;
   uint64_t m_event_ns = 0;
   GstElement* m_pipeline = nullptr;
   std::shared_ptr<GraphLink> m_link;

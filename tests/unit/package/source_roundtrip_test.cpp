@@ -258,13 +258,14 @@ const std::string kDemo = MORVANE_SOURCE_DIR "/examples/demo";
 TEST(SourceRoundTrip, DemoProjectLoadsAndRepacksToTheSameBytes) {
   const ProjectSource demo = ReadSourceFolder(kDemo);
   const Project& p = demo.project;
-  ASSERT_EQ(p.pages.size(), 6u);
+  ASSERT_EQ(p.pages.size(), 7u);
   EXPECT_EQ(p.pages[0].name, "Menu");
   std::vector<std::string> names;
   for (const auto& resource : demo.resources) names.push_back(resource.first);
-  // The sound and video page's media travel as embedded files 2 to 4.
+  // The sound and video page's media travel as embedded files 2 to 4, the web
+  // page's as 6 and 7; the build adds the plug-in as 5.
   EXPECT_EQ(names, (std::vector<std::string>{"BDATAG1", "DATAE1", "DATAE2", "DATAE3", "DATAE4",
-                                             "IDATA1", "IDATA2"}));
+                                             "DATAE6", "DATAE7", "IDATA1", "IDATA2"}));
 
   // Every page that a script goes to exists (an object action's ".15(" is a colour).
   const std::regex go_to(R"re((^|[^.\w])15\("([^"]*)"\))re");

@@ -4,6 +4,7 @@
 #include "player/objects/object_actions.h"
 #include "expr/evaluator.h"
 #include "player/media/media_objects.h"
+#include "player/media/media_rows.h"
 #include "player/objects/button_object.h"
 #include "player/objects/edit_object.h"
 #include "player/objects/image_object.h"
@@ -16,6 +17,7 @@
 #include "player/shell/dialogs.h"
 #include "player/shell/page_window.h"
 #include "player/shell/player.h"
+#include "player/web/web_rows.h"
 #include "script/compat_table.h"
 
 #include <QApplication>
@@ -112,6 +114,9 @@ class ActionsPlayer : public morvane::test::QtAppSuite {
 // Every object action the compatibility table lists is one the object's kind
 // accepts, so the table cannot name codes the object layer does not know.
 TEST(ObjectActionTable, CompatibilityRowsNameAcceptedCodes) {
+  // The rows a player registers from its engines' folders when it starts.
+  RegisterMediaClasses();
+  RegisterWebClasses();
   for (const CompatRow& row : CompatTable()) {
     if (row.kind != CompatKind::kObjectAction) continue;
     ASSERT_TRUE(row.object);
