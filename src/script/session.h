@@ -26,9 +26,10 @@ namespace morvane {
 enum class StartPhase { kRead, kBuild, kExtract, kFonts, kSingleInstance, kShow };
 const char* StartPhaseName(StartPhase phase);
 
-// The most a project's string variables may hold together: twice the
-// longest string, far beyond what any real project keeps.
-inline constexpr size_t kMaxStoreStringBytes = size_t{512} << 20;
+// The most a project's string variables may hold together: the longest
+// string and half as much again, far beyond what any real project keeps,
+// and with what evaluating them takes, within a gigabyte.
+inline constexpr size_t kMaxStoreStringBytes = size_t{384} << 20;
 
 struct SessionOptions {
   EnvironmentOptions environment;
