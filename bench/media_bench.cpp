@@ -40,27 +40,15 @@
 #include <thread>
 #include <vector>
 
+#include "process_figures.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
-}
-
-long ResidentKb(pid_t pid) {
-  std::istringstream in(ReadText("/proc/" + std::to_string(pid) + "/status"));
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
 }
 
 double CpuSeconds(const rusage& r) {

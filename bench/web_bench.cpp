@@ -28,24 +28,12 @@
 #include <thread>
 #include <vector>
 
+#include "process_figures.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-long RssKb(pid_t pid) {
-  std::istringstream in(ReadText("/proc/" + std::to_string(pid) + "/status"));
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
 
 bool MapsWebEngine(pid_t pid) {
   return ReadText("/proc/" + std::to_string(pid) + "/maps").find("libQt6WebEngineCore") !=
@@ -93,7 +81,7 @@ Start Run(const fs::path& player, const fs::path& project, const fs::path& dir,
   }
   // What the process holds once it is there, after a moment to settle.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  s.rss_kb = RssKb(pid);
+  s.rss_kb = ResidentKb(pid);
   s.web_engine = MapsWebEngine(pid);
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
