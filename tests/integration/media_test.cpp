@@ -146,34 +146,6 @@ const fs::path& MediaFolder() {
   return folder;
 }
 
-// The Windows path of a host file, through the host root drive.
-std::string WindowsPath(const fs::path& host) {
-  std::string s = "Z:" + host.string();
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-// A YAML double-quoted string.
-std::string Yaml(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\r') {
-      out += "\\r";
-      continue;
-    }
-    if ((unsigned char)c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)c);
-      out += escaped;
-      continue;
-    }
-    out += c;
-  }
-  return out + "\"";
-}
-
 struct MediaEvent {
   int object;
   std::string what;

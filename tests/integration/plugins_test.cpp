@@ -32,28 +32,6 @@ using namespace morvane::test;
 const fs::path kTestPlugins = fs::path(kBinaryDir) / "test-plugins";
 const fs::path kGauge = fs::path(kBinaryDir) / "examples/plugins/gauge.so";
 
-// The Windows path of a host file, through the host root drive.
-std::string WindowsPath(const fs::path& host) {
-  std::string s = "Z:" + host.string();
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-// A YAML double-quoted string.
-std::string Yaml(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\r') {
-      out += "\\r";
-      continue;
-    }
-    out += c;
-  }
-  return out + "\"";
-}
-
 // A plug-in window at (10, 10), 100 x 50 unless told.
 std::string Window(int number, const std::string& path, int width = 100, int height = 50) {
   return "{kind: plugin, name: " + std::to_string(number) +

@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +56,34 @@ inline std::string DumpEntry(const std::string& dump, const std::string& section
   if (value.isBool()) return value.toBool() ? "true" : "false";
   if (value.isDouble()) return QString::number(value.toDouble(), 'g', 17).toStdString();
   return "<unset>";
+}
+
+// The Windows path of a host file, through the host root drive.
+inline std::string WindowsPath(const fs::path& host) {
+  std::string s = "Z:" + host.string();
+  for (char& c : s)
+    if (c == '/') c = '\\';
+  return s;
+}
+
+// A YAML double-quoted string.
+inline std::string Yaml(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c == '\r') {
+      out += "\\r";
+      continue;
+    }
+    if ((unsigned char)c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned char)c);
+      out += escaped;
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
