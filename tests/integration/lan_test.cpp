@@ -39,15 +39,7 @@ const std::string kPhoto =
 class RawPeer {
  public:
   RawPeer() {
-    m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
-    m_port = ntohs(address.sin_port);
-    listen(m_socket, 16);
+    m_socket = ListenOnLoopback(16, &m_port);
     m_thread = std::thread([this] { Serve(); });
   }
   ~RawPeer() {
@@ -219,15 +211,9 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
   RawPeer peer;
   const int closed = FreePort();
   // A server whose queue of connections is full lets a connect time out.
-  const int full = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(full, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(full, reinterpret_cast<sockaddr*>(&address), &size);
-  listen(full, 0);
-  const int queued = Connect(ntohs(address.sin_port));
+  int full_port = 0;
+  const int full = ListenOnLoopback(0, &full_port);
+  const int queued = Connect(full_port);
   std::ofstream(m_dir / "photo.jpg", std::ios::binary) << kPhoto;
   const std::string at = std::to_string(peer.port());
   // One attempt per tick; a failure ends only its own tick.
@@ -267,7 +253,7 @@ TEST_F(Lan, EveryFailureOfSendingReachesTheScripts) {
                             "113(\"bad port\")",
                             "1",
                             "0(#n=8)",
-                            "110(" + std::to_string(ntohs(address.sin_port)) + ")",
+                            "110(" + std::to_string(full_port) + ")",
                             "113(\"timed out\")",
                             "1",
                             "0(#n=9)",
@@ -307,20 +293,14 @@ TEST_F(Lan, ABigFileGoesOutWhileThePagesGoOn) {
     for (size_t i = 0; i < kSize; ++i) big[i] = char(i * 7 + i / 4096);
     std::ofstream(m_dir / "big.bin", std::ios::binary) << big;
   }
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-  listen(listener, 4);
+  int listener_port = 0;
+  const int listener = ListenOnLoopback(4, &listener_port);
   // The page's timer writes one more letter each tick while the body goes out.
   const fs::path sender = Project(
       "sender",
       "title: LAN Big\npages:\n  - name: Main\n    client_width: 100\n"
       "    client_height: 100\n    on_show: " +
-          Script({"109(\"127.0.0.1\")", "110(" + std::to_string(ntohs(address.sin_port)) + ")",
+          Script({"109(\"127.0.0.1\")", "110(" + std::to_string(listener_port) + ")",
                   "114(\"[src]big.bin\")"}) +
           "\n    objects:\n      - kind: timer\n        name: 1\n        interval: 50\n"
           "        on_timer: " +

@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback.h"
 #include "support/player_run.h"
 
 namespace morvane::test {
@@ -36,15 +37,7 @@ namespace {
 class PageServer {
  public:
   PageServer() {
-    m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
-    m_port = ntohs(address.sin_port);
-    listen(m_socket, 4);
+    m_socket = ListenOnLoopback(4, &m_port);
     m_thread = std::thread([this] { Serve(); });
   }
   ~PageServer() {

@@ -4,6 +4,7 @@
 // Flash codes the bundled Flash player serves, objects made by action 40,
 // and a text-only project that never maps the web engine.
 
+#include "support/loopback.h"
 #include "support/player_run.h"
 #include "support/swf_writer.h"
 
@@ -37,17 +38,7 @@ using namespace morvane::test;
 class LoopbackServer {
  public:
   explicit LoopbackServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages)) {
-    m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int one = 1;
-    setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
-    m_port = ntohs(address.sin_port);
-    listen(m_socket, 8);
+    m_socket = ListenOnLoopback(8, &m_port);
     m_thread = std::thread([this] { Serve(); });
   }
   ~LoopbackServer() {

@@ -17,6 +17,7 @@
 #include "platform/file_actions.h"
 #include "platform/http_download.h"
 #include "platform/program_opener.h"
+#include "support/loopback.h"
 
 namespace morvane {
 namespace {
@@ -50,15 +51,7 @@ class Scratch {
 class OneShotServer {
  public:
   explicit OneShotServer(std::string response) : m_response(std::move(response)) {
-    m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
-    m_port = ntohs(address.sin_port);
-    listen(m_socket, 1);
+    m_socket = test::ListenOnLoopback(1, &m_port);
     m_thread = std::thread([this] { Serve(); });
   }
   ~OneShotServer() {
@@ -121,18 +114,7 @@ TEST(HttpDownloadTest, FailuresRaiseTheLibrarysMessage) {
     EXPECT_TRUE(std::filesystem::exists(scratch.path() + "/missing.txt"));
   }
   // A port nobody listens on: bound, then closed again.
-  int port = 0;
-  {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t size = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    close(probe);
-  }
+  const int port = test::FreePort();
   EXPECT_THROW(DownloadToFile(scratch.drives, "http://127.0.0.1:" + std::to_string(port) + "/",
                               "D:\\refused.txt"),
                HttpError);
